@@ -1,0 +1,61 @@
+#include "common/SkinFramework.h"
+
+#include <QFile>
+#include <QStyle>
+#include <QWidget>
+
+namespace larkspan {
+
+namespace {
+
+constexpr qint64 kMaxSkinSize = 1 << 20;
+
+// A style sheet is text of balanced braces; anything else is not a skin. Qt itself ignores a
+// sheet it cannot parse, so this only keeps binary junk away from it.
+bool looksLikeStyleSheet(const QString &text)
+{
+    int depth = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('{'))
+            ++depth;
+        else if (c == QLatin1Char('}') && --depth < 0)
+            return false;
+        else if (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\r') &&
+                 c != QLatin1Char('\t'))
+            return false;
+    }
+    return depth == 0 && text.contains(QLatin1Char('{'));
+}
+
+} // namespace
+
+bool SkinFramework::loadSkin(const QString &path, const QString &)
+{
+    styleSheet_.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSkinSize)
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (!QByteArrayView(bytes).isValidUtf8())
+        return false;
+    const QString text = QString::fromUtf8(bytes);
+    if (!looksLikeStyleSheet(text))
+        return false;
+    styleSheet_ = text;
+    return true;
+}
+
+void SkinFramework::applyTo(QWidget &window) const
+{
+    if (!enabled_ || !(options_ & ApplyToWindow) || styleSheet_.isEmpty())
+        return;
+    window.setStyleSheet(styleSheet_);
+    if (repolish_) {
+        for (QWidget *child : window.findChildren<QWidget *>()) {
+            child->style()->unpolish(child);
+            child->style()->polish(child);
+        }
+    }
+}
+
+} // namespace larkspan

@@ -1,0 +1,23 @@
+// The look shared by both windows: fonts, the program's icon, fixed borders, centring, colours.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+
+class QWidget;
+
+namespace larkspan {
+
+QFont windowFont(); // Arial 9 pt bold: every text box, label and frame
+QFont buttonFont(); // Arial 11.25 pt bold: every push button
+QIcon appIcon();    // the program's 32 x 32 icon, drawn in code
+
+// A window with a fixed single border, its client area given in twips.
+void makeFixedWindow(QWidget &window, int widthTwips, int heightTwips, bool minimizeBox);
+void centreOnScreen(QWidget &window);
+
+// Gives a widget a plain background colour of its own.
+void setBackground(QWidget &widget, const QColor &colour);
+
+} // namespace larkspan

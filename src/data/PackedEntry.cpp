@@ -1,0 +1,138 @@
+#include "data/PackedEntry.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace larkspan {
+
+namespace {
+constexpr size_t kHeader = sizeof(uint32_t) * kFieldCount;
+
+char *allocateBlock(const std::array<QByteArrayView, kFieldCount> &fields)
+{
+    size_t total = 0;
+    for (const QByteArrayView &f : fields)
+        total += static_cast<size_t>(f.size());
+    if (total == 0)
+        return nullptr;
+    if (total > UINT32_MAX)
+        throw std::length_error("entry too large");
+    auto *block = static_cast<char *>(std::malloc(kHeader + total));
+    if (!block)
+        throw std::bad_alloc();
+    uint32_t ends[kFieldCount];
+    char *out = block + kHeader;
+    uint32_t offset = 0;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const QByteArrayView &f = fields[static_cast<size_t>(i)];
+        if (!f.isEmpty())
+            std::memcpy(out + offset, f.data(), static_cast<size_t>(f.size()));
+        offset += static_cast<uint32_t>(f.size());
+        ends[i] = offset;
+    }
+    std::memcpy(block, ends, kHeader);
+    return block;
+}
+} // namespace
+
+PackedEntry::PackedEntry(const std::array<QByteArrayView, kFieldCount> &utf8Fields)
+    : block_(allocateBlock(utf8Fields))
+{
+}
+
+PackedEntry::PackedEntry(const Contact &contact)
+{
+    std::array<QByteArray, kFieldCount> encoded;
+    std::array<QByteArrayView, kFieldCount> views;
+    for (size_t i = 0; i < kFieldCount; ++i) {
+        encoded[i] = contact[i].toUtf8();
+        views[i] = encoded[i];
+    }
+    block_ = allocateBlock(views);
+}
+
+PackedEntry::PackedEntry(const PackedEntry &other)
+{
+    if (other.block_) {
+        const size_t size = other.blockSize();
+        block_ = static_cast<char *>(std::malloc(size));
+        if (!block_)
+            throw std::bad_alloc();
+        std::memcpy(block_, other.block_, size);
+    }
+}
+
+PackedEntry &PackedEntry::operator=(const PackedEntry &other)
+{
+    if (this != &other) {
+        PackedEntry copy(other);
+        std::swap(block_, copy.block_);
+    }
+    return *this;
+}
+
+PackedEntry &PackedEntry::operator=(PackedEntry &&other) noexcept
+{
+    std::swap(block_, other.block_);
+    return *this;
+}
+
+PackedEntry::~PackedEntry()
+{
+    std::free(block_);
+}
+
+uint32_t PackedEntry::end(int field) const
+{
+    uint32_t value;
+    std::memcpy(&value, block_ + sizeof(uint32_t) * static_cast<size_t>(field), sizeof value);
+    return value;
+}
+
+const char *PackedEntry::bytes() const
+{
+    return block_ + kHeader;
+}
+
+size_t PackedEntry::blockSize() const
+{
+    return kHeader + end(kFieldCount - 1);
+}
+
+QByteArrayView PackedEntry::utf8(Field field) const
+{
+    if (!block_)
+        return {};
+    const uint32_t begin = field == 0 ? 0 : end(field - 1);
+    return QByteArrayView(bytes() + begin, end(field) - begin);
+}
+
+void PackedEntry::setText(Field field, const QString &text)
+{
+    const QByteArray encoded = text.toUtf8();
+    std::array<QByteArrayView, kFieldCount> views;
+    for (int i = 0; i < kFieldCount; ++i)
+        views[static_cast<size_t>(i)] = i == field ? QByteArrayView(encoded) : utf8(Field(i));
+    PackedEntry replacement(views);
+    std::swap(block_, replacement.block_);
+}
+
+Contact PackedEntry::toContact() const
+{
+    Contact contact;
+    for (int i = 0; i < kFieldCount; ++i)
+        contact[static_cast<size_t>(i)] = text(Field(i));
+    return contact;
+}
+
+bool PackedEntry::operator==(const PackedEntry &other) const
+{
+    for (int i = 0; i < kFieldCount; ++i)
+        if (utf8(Field(i)) != other.utf8(Field(i)))
+            return false;
+    return true;
+}
+
+} // namespace larkspan

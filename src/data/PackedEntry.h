@@ -1,0 +1,44 @@
+// One contact stored compactly: a single heap block holding the end offsets of the sixteen
+// fields followed by their UTF-8 bytes. A phone book of a million entries costs little more
+// than its file; a QString is built only when a field is shown or read.
+#pragma once
+
+#include "data/Contact.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace larkspan {
+
+class PackedEntry
+{
+public:
+    PackedEntry() = default; // every field empty, no allocation
+    explicit PackedEntry(const std::array<QByteArrayView, kFieldCount> &utf8Fields);
+    explicit PackedEntry(const Contact &contact);
+    PackedEntry(const PackedEntry &other);
+    PackedEntry(PackedEntry &&other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    PackedEntry &operator=(const PackedEntry &other);
+    PackedEntry &operator=(PackedEntry &&other) noexcept;
+    ~PackedEntry();
+
+    QByteArrayView utf8(Field field) const;
+    QString text(Field field) const { return QString::fromUtf8(utf8(field)); }
+    void setText(Field field, const QString &text);
+
+    Contact toContact() const;
+    bool operator==(const PackedEntry &other) const;
+
+private:
+    // The block starts with kFieldCount end offsets (relative to the byte area).
+    uint32_t end(int field) const;
+    const char *bytes() const;
+    size_t blockSize() const;
+
+    char *block_ = nullptr;
+};
+
+} // namespace larkspan

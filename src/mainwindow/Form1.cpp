@@ -1,0 +1,464 @@
+// The main window: layout, start-up, loading and saving, selection and in-place editing,
+// name search, sorting, deleting, and the hover pointer.
+#include "mainwindow/Form1.h"
+
+#include "addentry/Form2.h"
+#include "common/AppTitle.h"
+#include "common/FaceColour.h"
+#include "common/FileExists.h"
+#include "common/HoverPointer.h"
+#include "common/MessageBox.h"
+#include "common/PushButton.h"
+#include "common/SkinFramework.h"
+#include "common/Twips.h"
+#include "common/WindowLook.h"
+#include "data/NumbersFile.h"
+#include "mainwindow/EntryList.h"
+#if __has_include("print/EntryPrintout.h")
+#include "print/EntryPrintout.h"
+#define HAVE_PRINTOUT 1
+#endif
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QValidator>
+
+namespace larkspan {
+
+namespace {
+
+constexpr char kListToolTip[] = "Drag and drop files here. Double-click item to remove it. Move | line to "
+                                "right and out of window to reveal full names.";
+
+// The edit fields, in the order of their row positions (name, then sub-items 1 to 14), with
+// their labels and places in the frame (twips).
+struct EditFieldLayout
+{
+    const char *name;
+    int left, top, width, height;
+    int typingLimit; // 0: none
+    const char *label;
+    const char *labelCaption;
+    int labelLeft, labelTop, labelWidth, labelHeight;
+};
+
+constexpr std::array<EditFieldLayout, 15> kEditFields = {{
+    {"lblName", 1320, 360, 6240, 345, 0, "Label9", "Name:", 240, 420, 540, 225},
+    {"lblPhNo", 1320, 1800, 2445, 345, 0, "Label3", "Phone:", 240, 1860, 585, 225},
+    {"lblAddress", 1320, 840, 6240, 345, 0, "Label2", "Address:", 240, 900, 765, 225},
+    {"lblState", 1320, 1320, 630, 345, 3, "Label15", "State:", 240, 1380, 495, 225},
+    {"lblPostCode", 3020, 1320, 1005, 345, 4, "Label16", "Zip Code:", 2160, 1380, 855, 255},
+    {"lblCountry", 5100, 1320, 2460, 345, 0, "Label17", "Country:", 4320, 1380, 855, 255},
+    {"lblPhNo2", 4755, 1800, 2805, 345, 0, "Label10", "Phone 2:", 3960, 1860, 735, 225},
+    {"lblFax", 1320, 2280, 2445, 345, 0, "Label11", "Fax:", 240, 2340, 345, 225},
+    {"lblMobile", 4755, 2280, 2805, 345, 0, "Label6", "Cell:", 3960, 2340, 360, 225},
+    {"lblWork", 1320, 2760, 6240, 345, 0, "Label5", "Company:", 240, 2820, 840, 225},
+    {"lblWorkNo", 1320, 3240, 2445, 345, 0, "Label4", "Co. Phone:", 240, 3300, 900, 225},
+    {"lblCoFax", 4755, 3240, 2805, 345, 0, "Label12", "Co. Fax:", 3930, 3300, 660, 225},
+    {"lblEmail", 1320, 3720, 2445, 345, 0, "Label7", "Email:", 240, 3780, 510, 225},
+    {"lblWebSite", 4755, 3720, 2805, 345, 0, "Label13", "Site:", 4200, 3780, 375, 225},
+    {"lblComments", 1320, 4200, 6240, 870, 0, "Label8", "Additional:", 240, 4260, 885, 225},
+}};
+
+// The tab order of the edit fields (indexes into kEditFields).
+constexpr std::array<int, 15> kEditTabOrder = {0, 2, 3, 4, 5, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+
+constexpr int kStateField = 3;
+constexpr int kCommentsField = 14;
+
+// Limits what the user can type, but lets a longer stored value be shown and kept whole.
+class TypingLimit : public QValidator
+{
+public:
+    TypingLimit(int limit, QLineEdit *edit) : QValidator(edit), limit_(limit), edit_(edit) {}
+
+    State validate(QString &input, int &) const override
+    {
+        return input.size() > limit_ && input.size() > edit_->text().size() ? Invalid : Acceptable;
+    }
+
+private:
+    int limit_;
+    QLineEdit *edit_;
+};
+
+QGroupBox *makeFrame(const char *name, const QString &caption, const QRect &geometry, QWidget *parent)
+{
+    auto *frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QLatin1String(name));
+    frame->setGeometry(geometry);
+    setBackground(*frame, Qt::white);
+    return frame;
+}
+
+} // namespace
+
+Form1::Form1(const QString &applicationFolder, QWidget *parent)
+    : QWidget(parent), applicationFolder_(applicationFolder), codePage_(legacyCodePageFor(QLocale())),
+      SkinFramework1(std::make_unique<SkinFramework>())
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Form1"));
+    makeFixedWindow(*this, 8040, 10095, true);
+    setBackground(*this, Qt::white);
+    buildControls();
+    centreOnScreen(*this);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    Frame2 = makeFrame("Frame2", QStringLiteral("Name To Search For"), twipsRect(120, 120, 7800, 800), this);
+    txtSearch = new QLineEdit(Frame2);
+    txtSearch->setObjectName(QStringLiteral("txtSearch"));
+    txtSearch->setGeometry(twipsRect(240, 300, 7290, 345));
+    connect(txtSearch, &QLineEdit::textChanged, this, &Form1::txtSearch_Change);
+
+    ListView1 = new EntryList(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setGeometry(twipsRect(120, 990, 7800, 2145));
+    ListView1->setToolTip(QLatin1String(kListToolTip));
+    connect(ListView1, &EntryList::itemClick, this, &Form1::ListView1_ItemClick);
+
+    PushButton2 = new PushButton(QStringLiteral("PushButton2"), QStringLiteral("Add New"), this);
+    PushButton2->setGeometry(twipsRect(120, 3240, 3840, 405));
+    PushButton1 = new PushButton(QStringLiteral("PushButton1"), QStringLiteral("Delete Selected"), this);
+    PushButton1->setGeometry(twipsRect(4080, 3240, 3840, 405));
+    PushButton4 = new PushButton(QStringLiteral("PushButton4"), QStringLiteral("Sort Names Alphabetically"), this);
+    PushButton4->setGeometry(twipsRect(120, 3750, 3840, 405));
+    PushButton5 = new PushButton(QStringLiteral("PushButton5"), QStringLiteral("Print"), this);
+    PushButton5->setGeometry(twipsRect(4080, 3750, 3840, 405));
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+
+    Frame1 = makeFrame("Frame1", QStringLiteral("Edit Existing Entries"), twipsRect(120, 4215, 7800, 5775), this);
+    for (size_t i = 0; i < kEditFields.size(); ++i) {
+        const EditFieldLayout &f = kEditFields[i];
+        auto *label = new QLabel(QString::fromLatin1(f.labelCaption), Frame1);
+        label->setObjectName(QLatin1String(f.label));
+        label->setGeometry(twipsRect(f.labelLeft, f.labelTop, f.labelWidth, f.labelHeight));
+        // All but the two fixed-size labels size themselves to their caption.
+        if (qstrcmp(f.label, "Label16") != 0 && qstrcmp(f.label, "Label17") != 0)
+            label->adjustSize();
+
+        QWidget *field;
+        if (i == kCommentsField) {
+            lblComments = new QPlainTextEdit(Frame1);
+            // Enter inserts a line break; Tab moves on as in every other field.
+            lblComments->setTabChangesFocus(true);
+            lblComments->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            field = lblComments;
+        } else {
+            auto *edit = new QLineEdit(Frame1);
+            if (f.typingLimit > 0)
+                edit->setValidator(new TypingLimit(f.typingLimit, edit));
+            lineFields_[i] = edit;
+            field = edit;
+        }
+        field->setObjectName(QLatin1String(f.name));
+        field->setGeometry(twipsRect(f.left, f.top, f.width, f.height));
+        field->installEventFilter(this);
+        editFields_[i] = field;
+    }
+    // Phone in the tooltip-text colour, Email in black.
+    QPalette phone = lineFields_[1]->palette();
+    phone.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
+    lineFields_[1]->setPalette(phone);
+    QPalette email = lineFields_[12]->palette();
+    email.setColor(QPalette::Text, Qt::black);
+    lineFields_[12]->setPalette(email);
+
+    PushButton3 = new PushButton(QStringLiteral("PushButton3"), QStringLiteral("Save Changes"), Frame1);
+    PushButton3->setGeometry(twipsRect(240, 5190, 7320, 405));
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+
+    QWidget *previous = txtSearch;
+    auto chain = [&previous](QWidget *next) {
+        setTabOrder(previous, next);
+        previous = next;
+    };
+    for (QWidget *button : {PushButton2, PushButton1, PushButton4, PushButton5})
+        chain(button);
+    for (int index : kEditTabOrder)
+        chain(editFields_[static_cast<size_t>(index)]);
+    chain(PushButton3);
+    chain(ListView1);
+
+    pointer_ = new HoverPointer(*this, {ListView1, txtSearch, Frame1, Frame2, editFields_[0]});
+    txtSearch->setFocus();
+}
+
+void Form1::Form_Load()
+{
+    Procedure p(QStringLiteral("Form1.Form_Load"));
+    p.step(100, [&] { ApplySkin(); });
+    p.step(102, [&] { setWindowTitle(QLatin1String(kProductName)); });
+    p.step(104, [&] { SetAppTitle(windowTitle()); });
+    p.step(106, [&] { pointer_->loadHandCursor(applicationFolder_); });
+    p.step(108, [&] { createColumns(); });
+    Load_It(p);
+}
+
+void Form1::ApplySkin()
+{
+    const QString skinFile = QDir(applicationFolder_).filePath(QStringLiteral("x/o.cjs"));
+    if (!QFileInfo(skinFile).isFile())
+        return;
+    SetFaceColour(*this);
+    SkinFramework1->loadSkin(skinFile, QString());
+    SkinFramework1->setOptions(SkinFramework1->options() | SkinFramework::ApplyToWindow);
+    SkinFramework1->setEnabled(true);
+    SkinFramework1->setRepolishControls(true);
+    SkinFramework1->applyTo(*this);
+}
+
+void Form1::createColumns()
+{
+    std::vector<int> widths(kFieldCount, twips(1000));
+    widths.back() = 0; // Suburb is kept and saved, never shown
+    ListView1->addColumns(widths);
+}
+
+void Form1::Load_It(Procedure &formLoad)
+{
+    const QString dataFile = QLatin1String(kDataFileName);
+    bool exists = true;
+    formLoad.step(110, [&] { exists = FileExists(dataFile); });
+    if (!exists) {
+        Save_It();
+        return;
+    }
+    FileBytes file;
+    const bool read = formLoad.step(112, [&] {
+        file = readWholeFile(dataFile);
+        if (!file.ok) {
+            saveRefusal_ = QStringLiteral("\"%1\" could not be read when the program started (%2), so it "
+                                          "is not overwritten. Make it readable and start the program again.")
+                               .arg(dataFile, file.error);
+            fail(file.error);
+        }
+    });
+    if (!read)
+        return;
+    ParsedFile parsed = parseNumbersFile(file.bytes, codePage_);
+    file.bytes = QByteArray();
+    formLoad.step(114, [&] { ListView1->replaceAll(std::move(parsed.entries)); });
+    // A record cut short by the end of the file: one report per missing line; the row stays.
+    for (int missing = 0; missing < parsed.missingLines; ++missing)
+        formLoad.step(116, [] { fail(QStringLiteral("Input past end of file")); });
+    Sort_it();
+}
+
+void Form1::writeDataFile()
+{
+    if (!saveRefusal_.isEmpty())
+        fail(saveRefusal_);
+    const SaveResult result = saveNumbersFile(QLatin1String(kDataFileName), ListView1->store().rows());
+    if (!result.ok)
+        fail(result.error);
+}
+
+bool Form1::Save_It()
+{
+    Procedure p(QStringLiteral("Form1.Save_It"));
+    return p.step(100, [&] { writeDataFile(); });
+}
+
+void Form1::Sort_it()
+{
+    Procedure p(QStringLiteral("Form1.Sort_it"));
+    if (ListView1->count() == 0)
+        return;
+    p.step(100, [&] { ListView1->sortByName(); });
+    p.step(102, [&] { ListView1->select(0); });
+    p.step(104, [&] { ListView1_ItemClick(0); });
+}
+
+QString Form1::editText(int field) const
+{
+    if (field == kCommentsField)
+        return lblComments->toPlainText();
+    return lineFields_[static_cast<size_t>(field)]->text();
+}
+
+void Form1::setEditText(int field, const QString &text)
+{
+    if (field == kCommentsField)
+        lblComments->setPlainText(text);
+    else
+        lineFields_[static_cast<size_t>(field)]->setText(text);
+}
+
+void Form1::clearEditFields()
+{
+    for (int field = 0; field < 15; ++field)
+        setEditText(field, QString());
+}
+
+void Form1::ListView1_ItemClick(int row)
+{
+    if (ListView1->count() == 0 || row < 0)
+        return;
+    setEditText(0, ListView1->text(row));
+    for (int k = 1; k <= 14; ++k) {
+        const QString value = ListView1->subItem(row, k);
+        setEditText(k, k == kStateField ? value.toUpper() : value);
+    }
+}
+
+void Form1::writeBack(int field)
+{
+    if (ListView1->count() == 0)
+        return;
+    const int row = ListView1->selectedRow();
+    if (row < 0)
+        return;
+    if (field == 0)
+        ListView1->setText(row, editText(0));
+    else
+        ListView1->setSubItem(row, field, editText(field));
+}
+
+void Form1::txtSearch_Change()
+{
+    clearEditFields();
+    if (ListView1->count() == 0)
+        return;
+    const int row = ListView1->findName(txtSearch->text());
+    if (row < 0) {
+        // Nothing matches: no row stays selected behind the emptied fields.
+        ListView1->clearSelection();
+        return;
+    }
+    ListView1->select(row);
+    ListView1_ItemClick(row);
+}
+
+void Form1::PushButton1_Click()
+{
+    Procedure p(QStringLiteral("Form1.PushButton1_Click"));
+    if (ListView1->count() == 0)
+        return;
+    if (ListView1->selectedRow() < 0) {
+        p.step(100, [] { MsgBox(QStringLiteral("You do not have an entry selected")); });
+        return;
+    }
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    p.step(102, [&] {
+        answer = MsgBox(QStringLiteral("Are you sure you want to delete the selected entry?"),
+                        QMessageBox::Yes | QMessageBox::No);
+    });
+    if (answer != QMessageBox::Yes)
+        return;
+    p.step(104, [&] { ListView1->remove(ListView1->selectedRow()); });
+    if (ListView1->count() > 0) {
+        p.step(106, [&] { ListView1->select(ListView1->count() - 1); });
+        p.step(108, [&] { ListView1_ItemClick(ListView1->count() - 1); });
+    }
+    p.step(110, [&] { Save_It(); });
+}
+
+void Form1::PushButton2_Click()
+{
+    Procedure p(QStringLiteral("Form1.PushButton2_Click"));
+    p.step(100, [&] {
+        Form2 form(*this);
+        form.Form_Load();
+        form.exec();
+    });
+}
+
+void Form1::PushButton3_Click()
+{
+    Procedure p(QStringLiteral("Form1.PushButton3_Click"));
+    if (ListView1->count() == 0)
+        return;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    p.step(100, [&] {
+        answer = MsgBox(QStringLiteral("Are you sure you want to save?"), QMessageBox::Yes | QMessageBox::No);
+    });
+    if (answer == QMessageBox::Yes)
+        p.step(102, [&] { Save_It(); });
+}
+
+void Form1::PushButton4_Click()
+{
+    Procedure p(QStringLiteral("Form1.PushButton4_Click"));
+    p.step(100, [&] { Sort_it(); });
+}
+
+void Form1::PushButton5_Click()
+{
+    Procedure p(QStringLiteral("Form1.PushButton5_Click"));
+    if (ListView1->count() == 0)
+        return;
+    if (ListView1->selectedRow() < 0) {
+        p.step(100, [] {
+            MsgBox(QStringLiteral("Warning: You do not have an entry selected. If you continue, blank fields "
+                                  "will be printed."));
+        });
+        return;
+    }
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    p.step(102, [&] {
+        answer = MsgBox(QStringLiteral("Are you ready to print?"), QMessageBox::Yes | QMessageBox::No);
+    });
+    if (answer == QMessageBox::Yes)
+        p.step(104, [&] { Print_it(); });
+}
+
+void Form1::Print_it()
+{
+    Procedure p(QStringLiteral("Form1.Print_it"));
+    // One guarded step: a printer that is missing or refuses the job is reported once.
+#ifdef HAVE_PRINTOUT
+    p.step(100, [&] {
+        const int row = ListView1->selectedRow();
+        PrintedEntry entry;
+        entry.name = editText(0);
+        entry.phone = editText(1);
+        entry.address = editText(2);
+        entry.suburb = row >= 0 ? ListView1->subItem(row, 15) : QString();
+        entry.state = editText(3);
+        entry.postCode = editText(4);
+        entry.country = editText(5);
+        entry.phone2 = editText(6);
+        entry.fax = editText(7);
+        entry.mobile = editText(8);
+        entry.work = editText(9);
+        entry.workNumber = editText(10);
+        entry.workFax = editText(11);
+        entry.email = editText(12);
+        entry.webSite = editText(13);
+        entry.comments = editText(14);
+        auto printer = openDefaultPrinter(QStringLiteral("PhoneBook"));
+        composeEntryPage(*printer, entry);
+    });
+#endif
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        // A box or a menu popping up does not take the focus out of the window's field.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            for (size_t i = 0; i < editFields_.size(); ++i)
+                if (watched == editFields_[i])
+                    writeBack(static_cast<int>(i));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace larkspan

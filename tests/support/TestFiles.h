@@ -1,0 +1,42 @@
+// Small helpers for tests that work on real files.
+#pragma once
+
+#include "data/Contact.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <vector>
+
+class QIODevice;
+
+namespace larkspan::test {
+
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// A contact whose every field is "<name> <field number>", the suburb included.
+Contact filledContact(const QString &name);
+// The bytes of a data file holding the contacts, as the program writes them.
+QByteArray recordBytes(const std::vector<Contact> &contacts);
+
+// Makes a fresh temporary folder the current folder for the life of the object.
+class WorkFolder
+{
+public:
+    WorkFolder();
+    ~WorkFolder();
+    QString path(const QString &name = {}) const;
+    bool isValid() const { return dir_.isValid(); }
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// Accepts a given number of bytes, then fails every write.
+class FailAfter;
+QIODevice *newFailingDevice(qint64 bytesAccepted, QObject *parent = nullptr);
+
+} // namespace larkspan::test
