@@ -73,20 +73,27 @@ constexpr std::array<int, 15> kEditTabOrder = {0, 2, 3, 4, 5, 1, 6, 7, 8, 9, 10,
 constexpr int kStateField = 3;
 constexpr int kCommentsField = 14;
 
-// Limits what the user can type, but lets a longer stored value be shown and kept whole.
+// Limits what the user can type, but lets a longer stored value be shown and kept whole: only
+// a change that makes an over-long text longer still is refused.
 class TypingLimit : public QValidator
 {
 public:
-    TypingLimit(int limit, QLineEdit *edit) : QValidator(edit), limit_(limit), edit_(edit) {}
+    TypingLimit(int limit, QLineEdit *edit) : QValidator(edit), limit_(limit)
+    {
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { accepted_ = text.size(); });
+    }
+
+    // A value set by the program is shown whole, however long.
+    void expect(const QString &text) { accepted_ = text.size(); }
 
     State validate(QString &input, int &) const override
     {
-        return input.size() > limit_ && input.size() > edit_->text().size() ? Invalid : Acceptable;
+        return input.size() > limit_ && input.size() > accepted_ ? Invalid : Acceptable;
     }
 
 private:
     int limit_;
-    QLineEdit *edit_;
+    qsizetype accepted_ = 0;
 };
 
 QGroupBox *makeFrame(const char *name, const QString &caption, const QRect &geometry, QWidget *parent)
@@ -295,8 +302,12 @@ void Form1::setEditText(int field, const QString &text)
 {
     if (field == kCommentsField)
         lblComments->setPlainText(text);
-    else
-        lineFields_[static_cast<size_t>(field)]->setText(text);
+    else {
+        QLineEdit *edit = lineFields_[static_cast<size_t>(field)];
+        if (auto *limit = dynamic_cast<const TypingLimit *>(edit->validator()))
+            const_cast<TypingLimit *>(limit)->expect(text);
+        edit->setText(text);
+    }
 }
 
 void Form1::clearEditFields()

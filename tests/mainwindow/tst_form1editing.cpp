@@ -1,0 +1,352 @@
+// Working with entries on the main window: selecting and editing in place, saving, searching,
+// sorting and deleting, driven with real clicks and keys.
+#include "support/FormDriver.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
+
+using namespace larkspan;
+using namespace larkspan::test;
+
+namespace {
+
+Contact person(const QString &name, const QString &state = {})
+{
+    Contact contact = filledContact(name);
+    if (!state.isNull())
+        contact[State] = state;
+    return contact;
+}
+
+std::vector<Contact> named(const QStringList &names)
+{
+    std::vector<Contact> contacts;
+    for (const QString &name : names)
+        contacts.push_back(person(name));
+    return contacts;
+}
+
+} // namespace
+
+class TestForm1Editing : public QObject
+{
+    Q_OBJECT
+private slots:
+    void clickRow_loadsFieldsAndStateInUpperCase();
+    void editThenClickAnotherRow_writesToTheFormerRow();
+    void editThenClickSaveChanges_savesTheEdit_data();
+    void editThenClickSaveChanges_savesTheEdit();
+    void keyboardMove_loadsRow();
+    void typingLimits_limitTypingButKeepLongValues();
+    void comments_enterBreaksLineTabMovesOn();
+    void emptiedName_isWrittenBack();
+
+    void search_selectsFirstMatchInListOrder_data();
+    void search_selectsFirstMatchInListOrder();
+    void search_keepsFocusAndDoesNotScroll();
+    void search_onEmptyList_onlyEmptiesFields();
+    void searchWithoutMatch_clearsSelectionSoNothingIsTouched();
+
+    void sort_ordersByNameAndLoadsTop();
+    void sort_renamedRowStaysUntilNextSortAndFileKeepsOldOrder();
+    void sort_oneRowAndEmptyList();
+
+    void deleteEntry_data();
+    void deleteEntry();
+};
+
+void TestForm1Editing::clickRow_loadsFieldsAndStateInUpperCase()
+{
+    FormDriver ui({person("Ann", "ca"), person("Bob", "ny")});
+    ui.clickRow(1);
+    QCOMPARE(ui.list().selectedRow(), 1);
+    QCOMPARE(ui.form().editText(0), QStringLiteral("Bob"));
+    QCOMPARE(ui.edit("lblState")->text(), QStringLiteral("NY"));
+    QCOMPARE(ui.comments()->toPlainText(), person("Bob")[Comments]);
+    QCOMPARE(ui.list().subItem(1, 3), QStringLiteral("ny"));
+    // Passing through the State field stores the upper case it shows.
+    ui.typeInto(ui.edit("lblState"), {});
+    QTest::keyClick(ui.edit("lblState"), Qt::Key_Tab);
+    QCOMPARE(ui.list().subItem(1, 3), QStringLiteral("NY"));
+    QCOMPARE(ui.list().subItem(1, 15), person("Bob")[Suburb]);
+}
+
+void TestForm1Editing::editThenClickAnotherRow_writesToTheFormerRow()
+{
+    FormDriver ui(named({"Ann", "Bob", "Cid"}));
+    ui.clickRow(0);
+    ui.typeInto(ui.edit("lblPhNo"), "-new");
+    ui.clickRow(2);
+    QCOMPARE(ui.list().subItem(0, 1), person("Ann")[Phone] + "-new");
+    QCOMPARE(ui.list().subItem(2, 1), person("Cid")[Phone]);
+    QCOMPARE(ui.edit("lblPhNo")->text(), person("Cid")[Phone]);
+    QCOMPARE(ui.list().selectedRow(), 2);
+}
+
+void TestForm1Editing::editThenClickSaveChanges_savesTheEdit_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("Yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("No") << int(QMessageBox::No) << false;
+}
+
+void TestForm1Editing::editThenClickSaveChanges_savesTheEdit()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, saved);
+    FormDriver ui(named({"Ann", "Bob"}));
+    const QByteArray before = ui.fileBytes();
+    ui.clickRow(1);
+    ui.typeInto(ui.edit("lblEmail"), ".au");
+    ui.boxes().answer(QMessageBox::StandardButton(answer));
+    ui.clickButton("PushButton3");
+    QCOMPARE(ui.boxes().texts(), QStringList{"Are you sure you want to save?"});
+    QCOMPARE(ui.boxes().boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(ui.boxes().boxes()[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(ui.boxes().boxes()[0].caption, QStringLiteral("Larkspan Card"));
+    Contact bob = person("Bob");
+    bob[Email] += ".au";
+    QCOMPARE(ui.fileBytes(), saved ? recordBytes({person("Ann"), bob}) : before);
+    QCOMPARE(ui.list().subItem(1, 12), bob[Email]);
+}
+
+void TestForm1Editing::keyboardMove_loadsRow()
+{
+    FormDriver ui(named({"Ann", "Bob", "Cid"}));
+    ui.clickRow(0);
+    QTest::keyClick(ui.list().viewport(), Qt::Key_Down);
+    QTest::keyClick(&ui.list(), Qt::Key_Down);
+    QCOMPARE(ui.list().selectedRow(), 2);
+    QCOMPARE(ui.form().editText(0), QStringLiteral("Cid"));
+}
+
+void TestForm1Editing::typingLimits_limitTypingButKeepLongValues()
+{
+    FormDriver ui({person("Ann", "TEXAS"), person("Bob", "")});
+    QCOMPARE(ui.edit("lblState")->text(), QStringLiteral("TEXAS"));
+    ui.typeInto(ui.edit("lblState"), "x");
+    QCOMPARE(ui.edit("lblState")->text(), QStringLiteral("TEXAS"));
+    QTest::keyClick(ui.edit("lblState"), Qt::Key_Tab);
+    QCOMPARE(ui.list().subItem(0, 3), QStringLiteral("TEXAS"));
+
+    ui.clickRow(1);
+    ui.typeInto(ui.edit("lblState"), "Texas");
+    ui.edit("lblPostCode")->clear();
+    ui.typeInto(ui.edit("lblPostCode"), "123456");
+    QCOMPARE(ui.edit("lblState")->text(), QStringLiteral("Tex"));
+    QCOMPARE(ui.edit("lblPostCode")->text(), QStringLiteral("1234"));
+    ui.clickRow(0);
+    QCOMPARE(ui.list().subItem(1, 3), QStringLiteral("Tex"));
+    QCOMPARE(ui.list().subItem(1, 4), QStringLiteral("1234"));
+}
+
+void TestForm1Editing::comments_enterBreaksLineTabMovesOn()
+{
+    FormDriver ui(named({"Ann"}));
+    QPlainTextEdit *comments = ui.comments();
+    comments->clear();
+    ui.typeInto(comments, "first");
+    QTest::keyClick(comments, Qt::Key_Return);
+    QTest::keyClicks(comments, "second");
+    QTest::keyClick(comments, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ui.button("PushButton3"));
+    QCOMPARE(ui.list().subItem(0, 14), QStringLiteral("first\nsecond"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), comments);
+    QTest::keyClick(ui.edit("lblName"), Qt::Key_Backtab);
+}
+
+void TestForm1Editing::emptiedName_isWrittenBack()
+{
+    FormDriver ui(named({"Ann", "Bob"}));
+    ui.clickRow(1);
+    QLineEdit *name = ui.edit("lblName");
+    ui.typeInto(name, {});
+    name->selectAll();
+    QTest::keyClick(name, Qt::Key_Delete);
+    QTest::keyClick(name, Qt::Key_Tab);
+    QCOMPARE(ui.list().text(1), QString());
+    QCOMPARE(ui.list().count(), 2);
+}
+
+void TestForm1Editing::search_selectsFirstMatchInListOrder_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("har matches inside a name") << QStringList{"h", "ha", "har"} << "North Harbour Inn";
+    QTest::newRow("typing on to harbours") << QStringList{"har", "harbours"} << "Harbourside Cafe";
+    QTest::newRow("deleting back to har") << QStringList{"harbours", "har"} << "North Harbour Inn";
+    QTest::newRow("upper case typed") << QStringList{"CAFE"} << "Harbourside Cafe";
+    QTest::newRow("empty box finds first non-empty name") << QStringList{"x", ""} << "Ann";
+    QTest::newRow("accents fold case") << QStringList{"ÉMILE"} << "Émile Zola";
+}
+
+void TestForm1Editing::search_selectsFirstMatchInListOrder()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QString, found);
+    // Sorted at start-up: "", Ann, Émile Zola, Harbourside Cafe, North Harbour Inn... so the
+    // harbour rows are tried in the order the list shows them.
+    FormDriver ui(named({"", "Ann", "North Harbour Inn", "Harbourside Cafe", "Émile Zola"}));
+    QStringList names = ui.names();
+    QCOMPARE(names.indexOf("North Harbour Inn") > names.indexOf("Harbourside Cafe"), true);
+    // Put "North Harbour Inn" above "Harbourside Cafe" without sorting again.
+    ui.list().setText(names.indexOf("Harbourside Cafe"), "North Harbour Inn-tmp");
+    ui.list().setText(names.indexOf("North Harbour Inn"), "Harbourside Cafe");
+    ui.list().setText(names.indexOf("Harbourside Cafe"), "North Harbour Inn");
+    QLineEdit *search = ui.edit("txtSearch");
+    for (const QString &text : typed)
+        search->setText(text);
+    const int row = ui.list().selectedRow();
+    QVERIFY(row >= 0);
+    QCOMPARE(ui.list().text(row), found);
+    QCOMPARE(ui.form().editText(0), found);
+}
+
+void TestForm1Editing::search_keepsFocusAndDoesNotScroll()
+{
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QStringLiteral("Person %1").arg(i, 3, 10, QLatin1Char('0'));
+    FormDriver ui(named(many));
+    QLineEdit *search = ui.edit("txtSearch");
+    search->setFocus();
+    const int scroll = ui.list().verticalScrollBar()->value();
+    QTest::keyClicks(search, "299");
+    QCOMPARE(ui.list().selectedRow(), 299);
+    QCOMPARE(ui.list().verticalScrollBar()->value(), scroll);
+    QCOMPARE(QApplication::focusWidget(), search);
+    QCOMPARE(ui.list().count(), 300);
+    QCOMPARE(ui.list().text(0), QStringLiteral("Person 000"));
+}
+
+void TestForm1Editing::search_onEmptyList_onlyEmptiesFields()
+{
+    FormDriver ui({});
+    ui.edit("lblName")->setText("left over");
+    ui.edit("txtSearch")->setText("a");
+    QCOMPARE(ui.form().editText(0), QString());
+    QCOMPARE(ui.list().selectedRow(), -1);
+    QVERIFY(ui.boxes().boxes().isEmpty());
+}
+
+void TestForm1Editing::searchWithoutMatch_clearsSelectionSoNothingIsTouched()
+{
+    FormDriver ui(named({"Ann", "Bob"}));
+    const QByteArray before = ui.fileBytes();
+    ui.clickRow(1);
+    ui.edit("txtSearch")->setText("zzz");
+    QCOMPARE(ui.list().selectedRow(), -1);
+    for (int field = 0; field < 15; ++field)
+        QCOMPARE(ui.form().editText(field), QString());
+    // Passing through an empty field writes nothing anywhere.
+    ui.typeInto(ui.edit("lblPhNo"), {});
+    QTest::keyClick(ui.edit("lblPhNo"), Qt::Key_Tab);
+    QCOMPARE(ui.list().subItem(1, 1), person("Bob")[Phone]);
+    ui.clickButton("PushButton1");
+    QCOMPARE(ui.boxes().texts(), QStringList{"You do not have an entry selected"});
+    ui.clickButton("PushButton5");
+    QCOMPARE(ui.boxes().texts().last(),
+             QStringLiteral("Warning: You do not have an entry selected. If you continue, blank fields will be printed."));
+    QCOMPARE(ui.boxes().boxes().last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(ui.list().count(), 2);
+    QCOMPARE(ui.fileBytes(), before);
+}
+
+void TestForm1Editing::sort_ordersByNameAndLoadsTop()
+{
+    FormDriver ui(named({"Zeta", "alpha", "Mike"}));
+    QCOMPARE(ui.names(), QStringList({"alpha", "Mike", "Zeta"}));
+    ui.clickRow(2);
+    ui.clickButton("PushButton4");
+    QCOMPARE(ui.list().selectedRow(), 0);
+    QCOMPARE(ui.form().editText(0), QStringLiteral("alpha"));
+    QVERIFY(ui.boxes().boxes().isEmpty());
+}
+
+void TestForm1Editing::sort_renamedRowStaysUntilNextSortAndFileKeepsOldOrder()
+{
+    FormDriver ui(named({"Zeta", "alpha", "Mike", "alpha"}));
+    QCOMPARE(ui.fileBytes(), recordBytes(named({"Zeta", "alpha", "Mike", "alpha"})));
+    ui.clickRow(0);
+    QLineEdit *name = ui.edit("lblName");
+    ui.typeInto(name, {});
+    name->setText("Zulu");
+    QTest::keyClick(name, Qt::Key_Tab);
+    QCOMPARE(ui.names(), QStringList({"Zulu", "alpha", "Mike", "Zeta"}));
+    ui.clickButton("PushButton4");
+    QCOMPARE(ui.names(), QStringList({"alpha", "Mike", "Zeta", "Zulu"}));
+    QCOMPARE(ui.list().subItem(0, 1), person("alpha")[Phone]);
+    ui.boxes().answer(QMessageBox::Yes);
+    ui.clickButton("PushButton3");
+    Contact zulu = person("alpha");
+    zulu[Name] = "Zulu";
+    QCOMPARE(ui.fileBytes(), recordBytes({person("alpha"), person("Mike"), person("Zeta"), zulu}));
+}
+
+void TestForm1Editing::sort_oneRowAndEmptyList()
+{
+    FormDriver one(named({"Only"}));
+    one.edit("txtSearch")->setText("zzz");
+    one.clickButton("PushButton4");
+    QCOMPARE(one.list().selectedRow(), 0);
+    QCOMPARE(one.form().editText(0), QStringLiteral("Only"));
+
+    FormDriver none({});
+    none.clickButton("PushButton4");
+    QCOMPARE(none.list().selectedRow(), -1);
+    QVERIFY(none.boxes().boxes().isEmpty());
+}
+
+void TestForm1Editing::deleteEntry_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("middle of three") << QStringList{"A", "B", "C"} << 1 << int(QMessageBox::Yes)
+                                     << QStringList{"A", "C"} << "C";
+    QTest::newRow("last of several") << QStringList{"A", "B", "C"} << 2 << int(QMessageBox::Yes)
+                                     << QStringList{"A", "B"} << "B";
+    QTest::newRow("only row") << QStringList{"A"} << 0 << int(QMessageBox::Yes) << QStringList{} << "A";
+    QTest::newRow("answered No") << QStringList{"A", "B"} << 0 << int(QMessageBox::No)
+                                 << QStringList{"A", "B"} << "A";
+    QTest::newRow("two equal entries") << QStringList{"A", "A", "B"} << 0 << int(QMessageBox::Yes)
+                                       << QStringList{"A", "B"} << "B";
+}
+
+void TestForm1Editing::deleteEntry()
+{
+    QFETCH(QStringList, names);
+    QFETCH(int, clicked);
+    QFETCH(int, answer);
+    QFETCH(QStringList, left);
+    QFETCH(QString, shown);
+    FormDriver ui(named(names));
+    const QByteArray before = ui.fileBytes();
+    ui.clickRow(clicked);
+    ui.boxes().answer(QMessageBox::StandardButton(answer));
+    ui.clickButton("PushButton1");
+    QCOMPARE(ui.boxes().texts(), QStringList{"Are you sure you want to delete the selected entry?"});
+    QCOMPARE(ui.names(), left);
+    QCOMPARE(ui.form().editText(0), shown);
+    if (answer == QMessageBox::No) {
+        QCOMPARE(ui.fileBytes(), before);
+        QCOMPARE(ui.list().selectedRow(), clicked);
+        return;
+    }
+    QCOMPARE(ui.fileBytes(), recordBytes(named(left)));
+    QCOMPARE(ui.list().selectedRow(), left.size() - 1);
+    if (left.isEmpty()) {
+        QCOMPARE(QFileInfo(ui.dataFile()).size(), 0);
+        ui.typeInto(ui.edit("lblPhNo"), "x");
+        QTest::keyClick(ui.edit("lblPhNo"), Qt::Key_Tab);
+        QCOMPARE(ui.list().count(), 0);
+    }
+}
+
+QTEST_MAIN(TestForm1Editing)
+#include "tst_form1editing.moc"

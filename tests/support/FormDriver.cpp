@@ -1,0 +1,53 @@
+#include "support/FormDriver.h"
+
+#include <QAbstractScrollArea>
+#include <QDir>
+#include <QTest>
+
+namespace larkspan::test {
+
+FormDriver::FormDriver(const std::vector<Contact> &contacts, bool writeFile)
+{
+    if (writeFile)
+        writeBytes(folder_.path("Numbers.dat"), recordBytes(contacts));
+    QDir(folder_.path()).mkdir("app");
+    form_ = std::make_unique<Form1>(folder_.path("app"));
+    form_->Form_Load();
+    form_->show();
+    form_->activateWindow();
+    if (!QTest::qWaitForWindowActive(form_.get()))
+        qWarning("the main window did not become active");
+}
+
+void FormDriver::clickRow(int row)
+{
+    EntryList &view = list();
+    const QRect rect = view.visualRect(view.model()->index(row, 0));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+void FormDriver::clickButton(const char *name)
+{
+    QTest::mouseClick(button(name), Qt::LeftButton);
+}
+
+void FormDriver::typeInto(QWidget *field, const QString &text)
+{
+    QWidget *target = field;
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(field))
+        target = area->viewport();
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(target->width() - 4, target->height() / 2));
+    if (auto *line = qobject_cast<QLineEdit *>(field))
+        line->end(false);
+    QTest::keyClicks(field, text);
+}
+
+QStringList FormDriver::names() const
+{
+    QStringList names;
+    for (int row = 0; row < form_->entryList()->count(); ++row)
+        names << form_->entryList()->text(row);
+    return names;
+}
+
+} // namespace larkspan::test

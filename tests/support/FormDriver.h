@@ -1,0 +1,46 @@
+// Starts the real main window on a temporary folder and drives it as a user would.
+#pragma once
+
+#include "mainwindow/EntryList.h"
+#include "mainwindow/Form1.h"
+#include "support/MessageRecorder.h"
+#include "support/TestFiles.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <memory>
+
+namespace larkspan::test {
+
+class FormDriver
+{
+public:
+    // Writes the contacts (in this order) as "Numbers.dat", then starts the window.
+    explicit FormDriver(const std::vector<Contact> &contacts, bool writeFile = true);
+
+    Form1 &form() { return *form_; }
+    EntryList &list() { return *form_->entryList(); }
+    MessageRecorder &boxes() { return boxes_; }
+    QString dataFile() const { return folder_.path("Numbers.dat"); }
+    QByteArray fileBytes() const { return readBytes(dataFile()); }
+    QString folder() const { return folder_.path(); }
+
+    QLineEdit *edit(const char *name) const { return form_->findChild<QLineEdit *>(QLatin1String(name)); }
+    QPlainTextEdit *comments() const { return form_->findChild<QPlainTextEdit *>(QStringLiteral("lblComments")); }
+    QPushButton *button(const char *name) const { return form_->findChild<QPushButton *>(QLatin1String(name)); }
+
+    void clickRow(int row);
+    void clickButton(const char *name);
+    // Focuses a field with the mouse and types after its text.
+    void typeInto(QWidget *field, const QString &text);
+    QStringList names() const;
+
+private:
+    WorkFolder folder_;
+    MessageRecorder boxes_;
+    std::unique_ptr<Form1> form_;
+};
+
+} // namespace larkspan::test
