@@ -50,8 +50,9 @@ constexpr std::array<TextBoxLayout, 15> kTextBoxes = {{
 
 // After a save the boxes are emptied in this order.
 constexpr std::array<const char *, 15> kEmptyingOrder = {
-    "txtName", "txtPhNo",  "txtPhNo2",   "txtFax",      "txtMobile",   "txtEmail",   "txtWork",   "txtWorkNo",
-    "txtCoFax", "txtWebSite", "txtAddress", "txtComments", "txtState", "txtPostCode", "txtCountry"};
+    "txtName",    "txtPhNo",     "txtPhNo2",  "txtFax",      "txtMobile",
+    "txtEmail",   "txtWork",     "txtWorkNo", "txtCoFax",    "txtWebSite",
+    "txtAddress", "txtComments", "txtState",  "txtPostCode", "txtCountry"};
 
 QString trimSpaces(const QString &text)
 {

@@ -31,8 +31,8 @@ inline constexpr int kFieldCount = 16;
 // The Entry list shows the fields in another order: column 0 is the name (the row text),
 // column k is sub-item k.
 inline constexpr std::array<Field, kFieldCount> kColumnFields = {
-    Name, Phone, Address, State, PostCode, Country, Phone2, Fax, Mobile,
-    Work, WorkNumber, WorkFax, Email, WebSite, Comments, Suburb};
+    Name,   Phone, Address,    State,   PostCode, Country, Phone2,   Fax,
+    Mobile, Work,  WorkNumber, WorkFax, Email,    WebSite, Comments, Suburb};
 
 inline Field fieldOfColumn(int column)
 {
@@ -43,8 +43,8 @@ inline Field fieldOfColumn(int column)
 inline QString fieldHeader(Field field)
 {
     static const std::array<const char *, kFieldCount> headers = {
-        "Name",  "Address", "Suburb", "State", "PostCode",    "Country",  "Phone", "Phone 2",
-        "Fax",   "Mobile",  "Work",   "Work Number", "Work Fax", "Email", "WebSite", "Comments"};
+        "Name", "Address", "Suburb", "State",       "PostCode", "Country", "Phone",   "Phone 2",
+        "Fax",  "Mobile",  "Work",   "Work Number", "Work Fax", "Email",   "WebSite", "Comments"};
     return QString::fromLatin1(headers[static_cast<size_t>(field)]);
 }
 

@@ -109,7 +109,8 @@ QString resolveLinks(const QString &path, int *error)
         if (::lstat(encoded.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
             return current;
         QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t length = ::readlink(encoded.constData(), target.data(), static_cast<size_t>(target.size()));
+        const ssize_t length =
+            ::readlink(encoded.constData(), target.data(), static_cast<size_t>(target.size()));
         if (length < 0) {
             *error = errno;
             return {};
@@ -155,10 +156,10 @@ int openTemporary(const QString &directory, QString *tempPath)
 {
     const QString base = directory + QStringLiteral("/.Numbers.dat.");
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = base + QString::number(QRandomGenerator::global()->generate(), 36) +
-                                  QStringLiteral(".tmp");
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const QString candidate =
+            base + QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".tmp");
+        const int fd =
+            ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
             *tempPath = candidate;
             return fd;

@@ -80,7 +80,8 @@ class TypingLimit : public QValidator
 public:
     TypingLimit(int limit, QLineEdit *edit) : QValidator(edit), limit_(limit)
     {
-        connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { accepted_ = text.size(); });
+        connect(edit, &QLineEdit::textChanged, this,
+                [this](const QString &text) { accepted_ = text.size(); });
     }
 
     // A value set by the program is shown whole, however long.
@@ -139,7 +140,8 @@ void Form1::buildControls()
     PushButton2->setGeometry(twipsRect(120, 3240, 3840, 405));
     PushButton1 = new PushButton(QStringLiteral("PushButton1"), QStringLiteral("Delete Selected"), this);
     PushButton1->setGeometry(twipsRect(4080, 3240, 3840, 405));
-    PushButton4 = new PushButton(QStringLiteral("PushButton4"), QStringLiteral("Sort Names Alphabetically"), this);
+    PushButton4 =
+        new PushButton(QStringLiteral("PushButton4"), QStringLiteral("Sort Names Alphabetically"), this);
     PushButton4->setGeometry(twipsRect(120, 3750, 3840, 405));
     PushButton5 = new PushButton(QStringLiteral("PushButton5"), QStringLiteral("Print"), this);
     PushButton5->setGeometry(twipsRect(4080, 3750, 3840, 405));
@@ -148,7 +150,8 @@ void Form1::buildControls()
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
 
-    Frame1 = makeFrame("Frame1", QStringLiteral("Edit Existing Entries"), twipsRect(120, 4215, 7800, 5775), this);
+    Frame1 =
+        makeFrame("Frame1", QStringLiteral("Edit Existing Entries"), twipsRect(120, 4215, 7800, 5775), this);
     for (size_t i = 0; i < kEditFields.size(); ++i) {
         const EditFieldLayout &f = kEditFields[i];
         auto *label = new QLabel(QString::fromLatin1(f.labelCaption), Frame1);

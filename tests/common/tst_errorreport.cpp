@@ -22,9 +22,11 @@ void TestErrorReport::reportText_isBuiltFromItsParts_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("firstTwoLines");
-    QTest::newRow("line 108 of Save_It") << "Permission denied" << 108
-                                         << "Permission denied\r\nin Larkspanapp2021/08/31.Form1.Save_It at line 108";
-    QTest::newRow("empty description") << "" << 100 << "\r\nin Larkspanapp2021/08/31.Form1.Save_It at line 100";
+    QTest::newRow("line 108 of Save_It")
+        << "Permission denied" << 108
+        << "Permission denied\r\nin Larkspanapp2021/08/31.Form1.Save_It at line 108";
+    QTest::newRow("empty description")
+        << "" << 100 << "\r\nin Larkspanapp2021/08/31.Form1.Save_It at line 100";
 }
 
 void TestErrorReport::reportText_isBuiltFromItsParts()

@@ -82,8 +82,9 @@ void TestNumbersFile::saveThenLoad_keepsEveryField_data()
     QTest::newRow("name only") << std::vector<Contact>{contactWith({{Name, QStringLiteral("Solo")}})};
     QTest::newRow("every field, suburb kept")
         << std::vector<Contact>{filledContact(QStringLiteral("Ann")), filledContact(QStringLiteral("Bob"))};
-    QTest::newRow("blanks kept") << std::vector<Contact>{
-        contactWith({{Name, QStringLiteral("  Ann  ")}, {Phone, QStringLiteral(" 12 ")}, {Suburb, QStringLiteral("\t")}})};
+    QTest::newRow("blanks kept") << std::vector<Contact>{contactWith({{Name, QStringLiteral("  Ann  ")},
+                                                                      {Phone, QStringLiteral(" 12 ")},
+                                                                      {Suburb, QStringLiteral("\t")}})};
     QTest::newRow("duplicates kept in order")
         << std::vector<Contact>{filledContact(QStringLiteral("Same")), filledContact(QStringLiteral("Same")),
                                 contactWith({{Name, QStringLiteral("Same")}})};
@@ -91,8 +92,8 @@ void TestNumbersFile::saveThenLoad_keepsEveryField_data()
         contactWith({{Name, QStringLiteral("Lines")}, {Comments, QStringLiteral("one\ntwo\n\nfour")}})};
     QTest::newRow("accents and cyrillic") << std::vector<Contact>{
         contactWith({{Name, QStringLiteral("Zoë Ångström")}, {Address, QStringLiteral("ул. Ленина 5")}})};
-    QTest::newRow("nul and control bytes")
-        << std::vector<Contact>{contactWith({{Name, QString::fromUtf8("a\0b", 3)}, {Fax, QStringLiteral("\x01\x7f")}})};
+    QTest::newRow("nul and control bytes") << std::vector<Contact>{
+        contactWith({{Name, QString::fromUtf8("a\0b", 3)}, {Fax, QStringLiteral("\x01\x7f")}})};
 }
 
 void TestNumbersFile::saveThenLoad_keepsEveryField()
@@ -116,28 +117,43 @@ void TestNumbersFile::load_readsLineEndsAndEncodings_data()
     const auto cp1252 = int(LegacyCodePage::Windows1252);
     const auto cp1251 = int(LegacyCodePage::Windows1251);
     QList<QByteArray> v = sixteen("N");
-    QTest::newRow("CR LF") << lines(v) << cp1252 << "N" << "N2" << "N16";
-    QTest::newRow("lone LF") << lines(v, "\n") << cp1252 << "N" << "N2" << "N16";
-    QTest::newRow("lone CR") << lines(v, "\r") << cp1252 << "N" << "N2" << "N16";
+    QTest::newRow("CR LF") << lines(v) << cp1252 << "N"
+                           << "N2"
+                           << "N16";
+    QTest::newRow("lone LF") << lines(v, "\n") << cp1252 << "N"
+                             << "N2"
+                             << "N16";
+    QTest::newRow("lone CR") << lines(v, "\r") << cp1252 << "N"
+                             << "N2"
+                             << "N16";
     QByteArray mixed = lines(v);
     mixed.replace("N2\r\n", "N2\n").replace("N3\r\n", "N3\r");
-    QTest::newRow("mixed line ends") << mixed << cp1252 << "N" << "N2" << "N16";
-    QTest::newRow("last line without break") << lines(v).chopped(2) << cp1252 << "N" << "N2" << "N16";
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") + lines(v) << cp1252 << "N" << "N2" << "N16";
+    QTest::newRow("mixed line ends") << mixed << cp1252 << "N"
+                                     << "N2"
+                                     << "N16";
+    QTest::newRow("last line without break") << lines(v).chopped(2) << cp1252 << "N"
+                                             << "N2"
+                                             << "N16";
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") + lines(v) << cp1252 << "N"
+                                     << "N2"
+                                     << "N16";
     v[0] = "Ren\xE9";
     v[1] = "Stra\xDF\x65 \x80";
-    QTest::newRow("Windows-1252 lines") << lines(v) << cp1252 << QStringLiteral("René") << QStringLiteral("Straße €")
-                                        << "N16";
+    QTest::newRow("Windows-1252 lines")
+        << lines(v) << cp1252 << QStringLiteral("René") << QStringLiteral("Straße €") << "N16";
     v[0] = "\xC8\xE2\xE0\xED";
     v[1] = "Plain";
-    QTest::newRow("Windows-1251 lines") << lines(v) << cp1251 << QStringLiteral("Иван") << "Plain" << "N16";
+    QTest::newRow("Windows-1251 lines") << lines(v) << cp1251 << QStringLiteral("Иван") << "Plain"
+                                        << "N16";
     v[0] = "Zo\xC3\xAB";
     v[1] = "M\xFCller";
     QTest::newRow("UTF-8 and legacy lines in one file")
         << lines(v) << cp1252 << QStringLiteral("Zoë") << QStringLiteral("Müller") << "N16";
     v = sixteen("N");
     v[15] = "one\xE2\x80\xA8two";
-    QTest::newRow("line separator is a line break") << lines(v) << cp1252 << "N" << "N2" << "one\ntwo";
+    QTest::newRow("line separator is a line break") << lines(v) << cp1252 << "N"
+                                                    << "N2"
+                                                    << "one\ntwo";
 }
 
 void TestNumbersFile::load_readsLineEndsAndEncodings()
@@ -178,17 +194,22 @@ void TestNumbersFile::load_recordCutShort_keepsRowAndCountsMissingLines()
         QTEST(parsed.entries.back().text(Name), "lastName");
     // What loaded saves back as whole records, none of its lines lost.
     const QByteArray saved = encodeEntries(parsed.entries);
-    QCOMPARE(unpacked(parseNumbersFile(saved, LegacyCodePage::Windows1252).entries), unpacked(parsed.entries));
+    QCOMPARE(unpacked(parseNumbersFile(saved, LegacyCodePage::Windows1252).entries),
+             unpacked(parsed.entries));
 }
 
 void TestNumbersFile::write_usesCrLfUtf8AndLineSeparators()
 {
-    Contact contact = contactWith({{Name, QStringLiteral("Zoë")}, {Comments, QStringLiteral("a\nb\r\nc\rd")}});
+    Contact contact =
+        contactWith({{Name, QStringLiteral("Zoë")}, {Comments, QStringLiteral("a\nb\r\nc\rd")}});
     const QByteArray bytes = encodeEntries(packed({contact}));
     QByteArray expected = "Zo\xC3\xAB\r\n";
     for (int i = 0; i < 14; ++i)
         expected += "\r\n";
-    expected += "a\xE2\x80\xA8" "b\xE2\x80\xA8" "c\xE2\x80\xA8" "d\r\n";
+    expected += "a\xE2\x80\xA8"
+                "b\xE2\x80\xA8"
+                "c\xE2\x80\xA8"
+                "d\r\n";
     QCOMPARE(bytes, expected);
     QCOMPARE(encodeEntries({}), QByteArray());
 }
@@ -219,9 +240,10 @@ void TestNumbersFile::save_failingWriter_leavesOldFileAndNoTemporary()
     writeBytes(folder.path("Numbers.dat"), old);
     const std::vector<PackedEntry> entries(5000, PackedEntry(filledContact(QStringLiteral("New"))));
     for (qint64 accepted : {0, 10, 300000}) {
-        const SaveResult result = saveNumbersFile(folder.path("Numbers.dat"), entries, [accepted](QIODevice *) {
-            return std::unique_ptr<QIODevice>(newFailingDevice(accepted));
-        });
+        const SaveResult result =
+            saveNumbersFile(folder.path("Numbers.dat"), entries, [accepted](QIODevice *) {
+                return std::unique_ptr<QIODevice>(newFailingDevice(accepted));
+            });
         QVERIFY(!result.ok);
         QVERIFY(!result.error.isEmpty());
         QCOMPARE(readBytes(folder.path("Numbers.dat")), old);

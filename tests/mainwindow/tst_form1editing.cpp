@@ -248,8 +248,10 @@ void TestForm1Editing::searchWithoutMatch_clearsSelectionSoNothingIsTouched()
     ui.clickButton("PushButton1");
     QCOMPARE(ui.boxes().texts(), QStringList{"You do not have an entry selected"});
     ui.clickButton("PushButton5");
-    QCOMPARE(ui.boxes().texts().last(),
-             QStringLiteral("Warning: You do not have an entry selected. If you continue, blank fields will be printed."));
+    QCOMPARE(
+        ui.boxes().texts().last(),
+        QStringLiteral(
+            "Warning: You do not have an entry selected. If you continue, blank fields will be printed."));
     QCOMPARE(ui.boxes().boxes().last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(ui.list().count(), 2);
     QCOMPARE(ui.fileBytes(), before);
@@ -314,8 +316,8 @@ void TestForm1Editing::deleteEntry_data()
     QTest::newRow("only row") << QStringList{"A"} << 0 << int(QMessageBox::Yes) << QStringList{} << "A";
     QTest::newRow("answered No") << QStringList{"A", "B"} << 0 << int(QMessageBox::No)
                                  << QStringList{"A", "B"} << "A";
-    QTest::newRow("two equal entries") << QStringList{"A", "A", "B"} << 0 << int(QMessageBox::Yes)
-                                       << QStringList{"A", "B"} << "B";
+    QTest::newRow("two equal entries")
+        << QStringList{"A", "A", "B"} << 0 << int(QMessageBox::Yes) << QStringList{"A", "B"} << "B";
 }
 
 void TestForm1Editing::deleteEntry()

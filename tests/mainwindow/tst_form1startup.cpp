@@ -68,8 +68,8 @@ void TestForm1Startup::window_hasCaptionColumnsAndFocus()
     QCOMPARE(form.size(), QSize(536, 673));
     QHeaderView *header = form.entryList()->header();
     QCOMPARE(header->count(), 16);
-    const QStringList expected{"Name",    "Phone", "Address",     "State",    "PostCode", "Country",
-                               "Phone 2", "Fax",   "Mobile",      "Work",     "Work Number", "Work Fax",
+    const QStringList expected{"Name",    "Phone",   "Address",  "State", "PostCode",    "Country",
+                               "Phone 2", "Fax",     "Mobile",   "Work",  "Work Number", "Work Fax",
                                "Email",   "WebSite", "Comments", "Suburb"};
     for (int column = 0; column < 16; ++column) {
         QCOMPARE(form.entryList()->model()->headerData(column, Qt::Horizontal).toString(), expected[column]);
@@ -158,9 +158,10 @@ void TestForm1Startup::failingSave_showsReportBox()
     QCOMPARE(box.caption, QStringLiteral("Application Error"));
     QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(box.text, QStringLiteral("Permission denied\r\nin Larkspanapp2021/08/31.Form1.Save_It at line 100\r\r"
-                                      "Please email screenshot of this message to ") +
-                           QLatin1String(kSupportAddress));
+    QCOMPARE(box.text,
+             QStringLiteral("Permission denied\r\nin Larkspanapp2021/08/31.Form1.Save_It at line 100\r\r"
+                            "Please email screenshot of this message to ") +
+                 QLatin1String(kSupportAddress));
     QCOMPARE(readBytes(folder_->path("Numbers.dat")), before);
     QCOMPARE(form.entryList()->text(0), QStringLiteral("Changed"));
 }

@@ -28,8 +28,14 @@ public:
     QString folder() const { return folder_.path(); }
 
     QLineEdit *edit(const char *name) const { return form_->findChild<QLineEdit *>(QLatin1String(name)); }
-    QPlainTextEdit *comments() const { return form_->findChild<QPlainTextEdit *>(QStringLiteral("lblComments")); }
-    QPushButton *button(const char *name) const { return form_->findChild<QPushButton *>(QLatin1String(name)); }
+    QPlainTextEdit *comments() const
+    {
+        return form_->findChild<QPlainTextEdit *>(QStringLiteral("lblComments"));
+    }
+    QPushButton *button(const char *name) const
+    {
+        return form_->findChild<QPushButton *>(QLatin1String(name));
+    }
 
     void clickRow(int row);
     void clickButton(const char *name);

@@ -1,0 +1,261 @@
+// The shared look of the windows: application title, skin, button-face colouring and the
+// hand pointer over push buttons.
+#include "common/AppTitle.h"
+#include "common/FaceColour.h"
+#include "common/HoverPointer.h"
+#include "common/MessageBox.h"
+#include "support/FormDriver.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+
+using namespace larkspan;
+using namespace larkspan::test;
+
+namespace {
+
+QColor background(QWidget *widget)
+{
+    return widget->palette().color(QPalette::Window);
+}
+
+QColor face()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Button);
+}
+
+QString sourceFile(const QString &relative)
+{
+    return qEnvironmentVariable("CARDINDEX_SOURCE_DIR", QStringLiteral(".")) + QLatin1Char('/') + relative;
+}
+
+// Moves the mouse onto `widget` (at `at`, or its centre) the way the window system does.
+void moveOnto(QWidget *widget, QPoint at = {-1, -1})
+{
+    if (at == QPoint(-1, -1))
+        at = widget->rect().center();
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+} // namespace
+
+class TestLookAndFeel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void appTitle_dropsWords_data();
+    void appTitle_dropsWords();
+    void messageBoxWithoutCaption_usesAppTitle();
+
+    void noSkin_keepsWhiteLook();
+    void skin_appliesFaceColourAndStyleSheet();
+    void sampleSkin_drawsTheWindowInItsLook();
+    void unusableSkin_neverBreaksTheWindow_data();
+    void unusableSkin_neverBreaksTheWindow();
+    void setFaceColour_paintsContainersNotInputs();
+
+    void handCursor_followsButtonsAndResetAreas();
+    void withoutCursorFile_pointerStaysDefault();
+    void brokenCursorFile_isReportedAndDefaultKept();
+};
+
+void TestLookAndFeel::appTitle_dropsWords_data()
+{
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("product name") << "Larkspan Card Index"
+                                  << "Larkspan Card";
+    QTest::newRow("short name loses its last word") << "alpha beta gamma"
+                                                    << "alpha beta";
+    QTest::newRow("44 characters, nine words") << "abcd efgh ijkl mnop qrst uvwx yzab cdef ghij"
+                                               << "abcd efgh ijkl mnop qrst uvwx yzab cdef";
+    QTest::newRow("long name loses words until 40 or fewer")
+        << "Larkspan Card Index for the Whole Family and Friends"
+        << "Larkspan Card Index for the Whole Family";
+    QTest::newRow("two spaces before the last word") << "alpha  beta"
+                                                     << "alpha ";
+    QTest::newRow("one word is kept") << "Larkspan"
+                                      << "Larkspan";
+}
+
+void TestLookAndFeel::appTitle_dropsWords()
+{
+    QFETCH(QString, product);
+    QTEST(titleFromProductName(product), "title");
+}
+
+void TestLookAndFeel::messageBoxWithoutCaption_usesAppTitle()
+{
+    FormDriver ui({});
+    QCOMPARE(appTitle(), QStringLiteral("Larkspan Card"));
+    MsgBox("hello");
+    MsgBox("own", QMessageBox::Ok, QMessageBox::NoIcon, "Own caption");
+    QCOMPARE(ui.boxes().boxes()[0].caption, QStringLiteral("Larkspan Card"));
+    QCOMPARE(ui.boxes().boxes()[1].caption, QStringLiteral("Own caption"));
+}
+
+void TestLookAndFeel::noSkin_keepsWhiteLook()
+{
+    FormDriver ui({});
+    QCOMPARE(background(&ui.form()), QColor(Qt::white));
+    QCOMPARE(background(ui.form().findChild<QGroupBox *>("Frame1")), QColor(Qt::white));
+    QVERIFY(ui.form().styleSheet().isEmpty());
+}
+
+void TestLookAndFeel::skin_appliesFaceColourAndStyleSheet()
+{
+    // A skin that styles only the buttons leaves the face colouring of the window visible.
+    WorkFolder app;
+    QDir(app.path()).mkpath("x");
+    writeBytes(app.path("x/o.cjs"), "QPushButton { border: 2px solid #123456; }");
+    MessageRecorder boxes;
+    Form1 form(app.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(boxes.boxes().isEmpty());
+    QCOMPARE(background(&form), face());
+    for (const char *name : {"Frame1", "Frame2", "Label9", "Label8", "Label16"})
+        QCOMPARE(background(form.findChild<QWidget *>(name)), face());
+    QCOMPARE(form.findChild<QWidget *>("lblName")->palette().color(QPalette::Base), QColor(Qt::white));
+    QCOMPARE(form.findChild<QWidget *>("PushButton1")->palette().color(QPalette::Button), QColor(Qt::white));
+    QVERIFY(form.styleSheet().contains("#123456"));
+    QVERIFY(form.findChild<QWidget *>("PushButton1")->style()->inherits("QStyleSheetStyle"));
+}
+
+void TestLookAndFeel::sampleSkin_drawsTheWindowInItsLook()
+{
+    WorkFolder app;
+    QDir(app.path()).mkpath("x");
+    QVERIFY(QFile::copy(sourceFile("skins/classic-blue.qss"), app.path("x/o.cjs")));
+    MessageRecorder boxes;
+    Form1 form(app.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(boxes.boxes().isEmpty());
+    const QImage shot = form.grab().toImage();
+    QCOMPARE(shot.pixelColor(2, shot.height() - 2), QColor("#dfe8f5"));
+}
+
+void TestLookAndFeel::unusableSkin_neverBreaksTheWindow_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("isFolder");
+    QTest::addColumn<bool>("faceColour");
+    QTest::newRow("a folder named o.cjs") << QByteArray() << true << false;
+    QTest::newRow("binary bytes") << QByteArray("\x00\xff\xfe\x01{}\x80", 7) << false << true;
+    QTest::newRow("unbalanced braces") << QByteArray("QWidget { color: red; ") << false << true;
+    QTest::newRow("empty file") << QByteArray() << false << true;
+}
+
+void TestLookAndFeel::unusableSkin_neverBreaksTheWindow()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, isFolder);
+    QFETCH(bool, faceColour);
+    WorkFolder app;
+    QDir(app.path()).mkpath("x");
+    if (isFolder)
+        QDir(app.path()).mkpath("x/o.cjs");
+    else
+        writeBytes(app.path("x/o.cjs"), content);
+    MessageRecorder boxes;
+    Form1 form(app.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(boxes.boxes().isEmpty());
+    QVERIFY(form.styleSheet().isEmpty());
+    QCOMPARE(background(&form), faceColour ? face() : QColor(Qt::white));
+    QVERIFY(form.findChild<QWidget *>("PushButton4")->isEnabled());
+}
+
+void TestLookAndFeel::setFaceColour_paintsContainersNotInputs()
+{
+    QWidget window;
+    auto *frame = new QGroupBox("frame", &window);
+    auto *label = new QLabel("deep label", frame);
+    auto *edit = new QLineEdit(frame);
+    auto *button = new QPushButton("button", &window);
+    const QColor editBase = edit->palette().color(QPalette::Base);
+    const QColor buttonFace = button->palette().color(QPalette::Button);
+    button->setPalette(QPalette(Qt::white));
+    SetFaceColour(window);
+    QCOMPARE(background(&window), face());
+    QCOMPARE(background(frame), face());
+    QCOMPARE(background(label), face());
+    QVERIFY(label->autoFillBackground());
+    QCOMPARE(edit->palette().color(QPalette::Base), editBase);
+    QVERIFY(!edit->autoFillBackground());
+    QCOMPARE(button->palette().color(QPalette::Button), QColor(Qt::white));
+    Q_UNUSED(buttonFace);
+}
+
+void TestLookAndFeel::handCursor_followsButtonsAndResetAreas()
+{
+    WorkFolder app;
+    QVERIFY(QFile::copy(sourceFile("assets/HAND-M.CUR"), app.path("HAND-M.CUR")));
+    MessageRecorder boxes;
+    Form1 form(app.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(boxes.boxes().isEmpty());
+    HoverPointer &pointer = form.pointer();
+    QVERIFY(pointer.hasImage());
+    QCOMPARE(pointer.image()->hotSpot(), QPoint(10, 0));
+    QCOMPARE(pointer.mode(), 0);
+
+    struct Step
+    {
+        const char *over;
+        int mode;
+    };
+    const Step steps[] = {{"PushButton2", 99}, {"Label9", 99}, {"lblPhNo", 99},     {"Form1", 0},
+                          {"PushButton3", 99}, {"Frame1", 0},  {"PushButton5", 99}, {"txtSearch", 0},
+                          {"PushButton1", 99}, {"lblName", 0}, {"PushButton4", 99}, {"lblComments", 99}};
+    for (const Step &step : steps) {
+        QWidget *widget = QLatin1String(step.over) == QLatin1String("Form1")
+                              ? &form
+                              : form.findChild<QWidget *>(QLatin1String(step.over));
+        QVERIFY2(widget, step.over);
+        // Over a frame or the window, move onto a spot that no control covers.
+        moveOnto(widget, qobject_cast<QGroupBox *>(widget) || widget == &form
+                             ? QPoint(3, widget->height() - 3)
+                             : QPoint(-1, -1));
+        QVERIFY2(pointer.mode() == step.mode, step.over);
+        QCOMPARE(form.cursor().shape(), step.mode == 99 ? Qt::BitmapCursor : Qt::ArrowCursor);
+    }
+    moveOnto(form.findChild<QWidget *>("PushButton2"));
+    moveOnto(form.entryList()->viewport());
+    QCOMPARE(pointer.mode(), 0);
+}
+
+void TestLookAndFeel::withoutCursorFile_pointerStaysDefault()
+{
+    FormDriver ui({});
+    moveOnto(ui.button("PushButton2"));
+    QCOMPARE(ui.form().pointer().mode(), 99);
+    QCOMPARE(ui.form().cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(ui.boxes().boxes().isEmpty());
+}
+
+void TestLookAndFeel::brokenCursorFile_isReportedAndDefaultKept()
+{
+    WorkFolder app;
+    writeBytes(app.path("HAND-M.CUR"), QByteArray("\0\0\2\0\1\0", 6));
+    MessageRecorder boxes;
+    Form1 form(app.path());
+    form.Form_Load();
+    QCOMPARE(boxes.boxes().size(), 1);
+    QVERIFY(boxes.texts()[0].contains("\r\nin Larkspanapp2021/08/31.Form1.Form_Load at line 106\r\r"));
+    QVERIFY(!form.pointer().hasImage());
+    // The rest of the start-up still ran.
+    QCOMPARE(form.windowTitle(), QStringLiteral("Larkspan Card Index"));
+    QCOMPARE(form.entryList()->header()->count(), 16);
+}
+
+QTEST_MAIN(TestLookAndFeel)
+#include "tst_lookandfeel.moc"
