@@ -35,7 +35,7 @@ QByteArray recordBytes(const std::vector<Contact> &contacts)
     QByteArray bytes;
     for (const Contact &contact : contacts)
         for (const QString &value : contact)
-            bytes += value.toUtf8() + "\r\n";
+            bytes += QString(value).replace(QLatin1Char('\n'), QChar(0x2028)).toUtf8() + "\r\n";
     return bytes;
 }
 

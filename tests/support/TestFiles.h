@@ -18,7 +18,8 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 
 // A contact whose every field is "<name> <field number>", the suburb included.
 Contact filledContact(const QString &name);
-// The bytes of a data file holding the contacts, as the program writes them.
+// The bytes of a data file holding the contacts, as the program writes them (a line break in
+// a value as U+2028).
 QByteArray recordBytes(const std::vector<Contact> &contacts);
 
 // Makes a fresh temporary folder the current folder for the life of the object.
