@@ -14,10 +14,7 @@
 #include "common/WindowLook.h"
 #include "data/NumbersFile.h"
 #include "mainwindow/EntryList.h"
-#if __has_include("print/EntryPrintout.h")
 #include "print/EntryPrintout.h"
-#define HAVE_PRINTOUT 1
-#endif
 
 #include <QApplication>
 #include <QDir>
@@ -435,7 +432,6 @@ void Form1::Print_it()
 {
     Procedure p(QStringLiteral("Form1.Print_it"));
     // One guarded step: a printer that is missing or refuses the job is reported once.
-#ifdef HAVE_PRINTOUT
     p.step(100, [&] {
         const int row = ListView1->selectedRow();
         PrintedEntry entry;
@@ -458,7 +454,6 @@ void Form1::Print_it()
         auto printer = openDefaultPrinter(QStringLiteral("PhoneBook"));
         composeEntryPage(*printer, entry);
     });
-#endif
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

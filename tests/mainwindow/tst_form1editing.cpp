@@ -52,6 +52,8 @@ private slots:
     void sort_renamedRowStaysUntilNextSortAndFileKeepsOldOrder();
     void sort_oneRowAndEmptyList();
 
+    void print_asksBeforePrinting();
+
     void deleteEntry_data();
     void deleteEntry();
 };
@@ -300,6 +302,21 @@ void TestForm1Editing::sort_oneRowAndEmptyList()
     none.clickButton("PushButton4");
     QCOMPARE(none.list().selectedRow(), -1);
     QVERIFY(none.boxes().boxes().isEmpty());
+}
+
+void TestForm1Editing::print_asksBeforePrinting()
+{
+    FormDriver empty({});
+    empty.clickButton("PushButton5");
+    QVERIFY(empty.boxes().boxes().isEmpty());
+
+    FormDriver ui(named({"Ann"}));
+    ui.boxes().answer(QMessageBox::No);
+    ui.clickButton("PushButton5");
+    QCOMPARE(ui.boxes().texts(), QStringList{"Are you ready to print?"});
+    QCOMPARE(ui.boxes().boxes()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(ui.boxes().boxes()[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(ui.boxes().boxes()[0].caption, QStringLiteral("Larkspan Card"));
 }
 
 void TestForm1Editing::deleteEntry_data()
