@@ -3,8 +3,12 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <future>
 #include <numeric>
 
 namespace larkspan {
@@ -13,6 +17,194 @@ namespace {
 // A noncharacter: it never comes from the keyboard, so a needle without it cannot match across
 // the end of one name into the next.
 constexpr QChar kNameEnd(0xFFFF);
+
+// Below this many rows a second thread costs more than it saves.
+constexpr size_t kRowsWorthAThread = 20000;
+// A tail of at most 1/kShortTail of the rows is merged into the sorted rows before it, one binary
+// search each; a longer one makes sorting everything cheaper.
+constexpr size_t kShortTail = 8;
+
+// The C locale has no collation of its own (it would sort by code point, upper case first): use
+// the common one of English there.
+QLocale collationLocale()
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    return locale;
+}
+
+class NameCollator
+{
+public:
+    explicit NameCollator(const QLocale &locale) : collator_(locale)
+    {
+        collator_.setCaseSensitivity(Qt::CaseInsensitive);
+    }
+
+    QCollatorSortKey sortKey(const PackedEntry &row) { return collator_.sortKey(decode(row, first_)); }
+    int compare(const PackedEntry &a, const PackedEntry &b)
+    {
+        return collator_.compare(decode(a, first_), decode(b, second_));
+    }
+
+private:
+    // Decodes a name into a buffer that is reused from row to row: a sort reads every name, and
+    // a fresh string for each would cost an allocation apiece.
+    const QString &decode(const PackedEntry &row, QString &buffer)
+    {
+        const QByteArrayView utf8 = row.utf8(Name);
+        buffer.resize(utf8.size()); // UTF-8 never takes fewer bytes than UTF-16 takes code units
+        const QChar *end = decoder_.appendToBuffer(buffer.data(), utf8);
+        buffer.truncate(end - buffer.constData());
+        return buffer;
+    }
+
+    QCollator collator_;
+    // Stateless and keeping a leading U+FEFF: the same text as PackedEntry::text gives.
+    QStringDecoder decoder_{QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+    QString first_;
+    QString second_;
+};
+
+// Rows sorted stably by name, with their keys (one key per name, computed once; comparisons then
+// compare keys).
+struct SortedRun
+{
+    size_t begin = 0;
+    std::vector<QCollatorSortKey> keys; // of the rows begin, begin + 1, ...
+
+    const QCollatorSortKey &key(int row) const { return keys[static_cast<size_t>(row) - begin]; }
+};
+
+// `slice` holds the rows begin to end (in any order) and receives them sorted.
+SortedRun sortRun(const std::vector<PackedEntry> &rows, int *slice, size_t begin, size_t end,
+                  const QLocale &locale)
+{
+    NameCollator collator(locale);
+    SortedRun run;
+    run.begin = begin;
+    run.keys.reserve(end - begin);
+    for (size_t row = begin; row < end; ++row)
+        run.keys.push_back(collator.sortKey(rows[row]));
+    std::stable_sort(slice, slice + (end - begin),
+                     [&](int a, int b) { return run.key(a).compare(run.key(b)) < 0; });
+    return run;
+}
+
+// The rows from `first` on, in a stable order by name: two halves sorted side by side on the
+// machine's cores, then merged.
+std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first, const QLocale &locale)
+{
+    std::vector<int> order(rows.size() - first);
+    std::iota(order.begin(), order.end(), static_cast<int>(first));
+    if (order.size() < kRowsWorthAThread) {
+        sortRun(rows, order.data(), first, rows.size(), locale);
+        return order;
+    }
+    const size_t middle = first + order.size() / 2;
+    int *const upperSlice = order.data() + (middle - first);
+    auto higherRun = std::async(std::launch::async,
+                                [&] { return sortRun(rows, upperSlice, middle, rows.size(), locale); });
+    const SortedRun lower = sortRun(rows, order.data(), first, middle, locale);
+    const SortedRun higher = higherRun.get();
+    auto key = [&](int row) -> const QCollatorSortKey & {
+        return static_cast<size_t>(row) < middle ? lower.key(row) : higher.key(row);
+    };
+    std::vector<int> merged(order.size());
+    const auto split = order.begin() + static_cast<ptrdiff_t>(middle - first);
+    // std::merge takes the first range's row of two equal ones first: the lower rows keep their lead.
+    std::merge(order.begin(), split, split, order.end(), merged.begin(),
+               [&](int a, int b) { return key(a).compare(key(b)) < 0; });
+    return merged;
+}
+
+// The end of the rows from `begin` on that are in order, up to `end`; gives up early (with
+// `begin`) once `stop` is set.
+size_t inOrderUpTo(const std::vector<PackedEntry> &rows, size_t begin, size_t end, const QLocale &locale,
+                   const std::atomic<bool> &stop)
+{
+    NameCollator collator(locale);
+    for (size_t row = begin + 1; row < end; ++row) {
+        if (collator.compare(rows[row - 1], rows[row]) > 0)
+            return row;
+        if (row % 1024 == 0 && stop.load(std::memory_order_relaxed))
+            return begin;
+    }
+    return end;
+}
+
+// How many rows from the first are in order. A long list is checked in two halves side by side;
+// the upper half's check is called off as soon as the lower half is found out of order, which in a
+// list in no order at all is at once.
+size_t sortedPrefix(const std::vector<PackedEntry> &rows, const QLocale &locale)
+{
+    std::atomic<bool> stop = false;
+    if (rows.size() < kRowsWorthAThread)
+        return inOrderUpTo(rows, 0, rows.size(), locale, stop);
+    const size_t middle = rows.size() / 2;
+    auto upper =
+        std::async(std::launch::async, [&] { return inOrderUpTo(rows, middle, rows.size(), locale, stop); });
+    // The lower half ends with the comparison of its last row with the first of the upper half.
+    const size_t lower = inOrderUpTo(rows, 0, middle + 1, locale, stop);
+    if (lower <= middle) {
+        stop = true;
+        return lower;
+    }
+    return upper.get();
+}
+
+// Case-sensitive search of UTF-16 text, eight code units at a time: a candidate must match the
+// needle's first and last unit, which few places do, so whole comparisons are rare.
+qsizetype findText(QStringView haystack, QStringView needle)
+{
+    const char16_t *text = haystack.utf16();
+    const char16_t *sought = needle.utf16();
+    const qsizetype length = needle.size();
+    if (length == 0)
+        return 0;
+    if (length > haystack.size())
+        return -1;
+    const qsizetype lastStart = haystack.size() - length;
+    auto matchesAt = [&](qsizetype at) {
+        return std::memcmp(text + at, sought, static_cast<size_t>(length) * sizeof(char16_t)) == 0;
+    };
+
+    using Lanes = uint16_t __attribute__((vector_size(16)));
+    Lanes first, last;
+    for (int lane = 0; lane < 8; ++lane) {
+        first[lane] = sought[0];
+        last[lane] = sought[length - 1];
+    }
+    qsizetype at = 0;
+    for (; at + 8 <= lastStart + 1; at += 8) {
+        Lanes heads, tails;
+        std::memcpy(&heads, text + at, sizeof heads);
+        std::memcpy(&tails, text + at + length - 1, sizeof tails);
+        const auto both = (heads == first) & (tails == last);
+        uint64_t halves[2];
+        std::memcpy(halves, &both, sizeof halves);
+        if ((halves[0] | halves[1]) == 0)
+            continue;
+        for (int lane = 0; lane < 8; ++lane)
+            if (both[lane] && matchesAt(at + lane))
+                return at + lane;
+    }
+    for (; at <= lastStart; ++at)
+        if (text[at] == sought[0] && matchesAt(at))
+            return at;
+    return -1;
+}
+
+bool isAscii(QByteArrayView text)
+{
+    unsigned char seen = 0;
+    for (const char c : text)
+        seen |= static_cast<unsigned char>(c);
+    return seen < 0x80;
+}
+
 } // namespace
 
 void EntryStore::setText(int row, Field field, const QString &text)
@@ -43,26 +235,45 @@ void EntryStore::remove(int row)
 
 void EntryStore::sortByName()
 {
-    // The C locale has no collation of its own (it would sort by code point, upper case first):
-    // use the common one of English there.
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator{locale};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    // One key per name, computed once; comparisons then compare keys.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(rows_.size());
-    for (const PackedEntry &row : rows_)
-        keys.push_back(collator.sortKey(row.text(Name)));
-    std::vector<int> order(rows_.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]) < 0;
-    });
+    const QLocale locale = collationLocale();
+    // A file the program saved is already in order but for the entries added since the last
+    // sort, which come last: such a list needs only its tail sorted and merged in.
+    const size_t prefix = sortedPrefix(rows_, locale);
+    if (prefix == rows_.size())
+        return;
+    NameCollator collator(locale);
+
+    std::vector<int> order;
+    const size_t tail = rows_.size() - prefix;
+    if (tail <= rows_.size() / kShortTail) {
+        const std::vector<int> tailOrder = sortedOrder(rows_, prefix, locale);
+        order.reserve(rows_.size());
+        // Each tail row goes after the prefix rows whose names are not greater than its own, so
+        // that of two equal names the earlier row stays first.
+        size_t fromPrefix = 0;
+        for (const int row : tailOrder) {
+            size_t low = fromPrefix, high = prefix;
+            while (low < high) {
+                const size_t middle = low + (high - low) / 2;
+                if (collator.compare(rows_[static_cast<size_t>(row)], rows_[middle]) < 0)
+                    high = middle;
+                else
+                    low = middle + 1;
+            }
+            for (; fromPrefix < low; ++fromPrefix)
+                order.push_back(static_cast<int>(fromPrefix));
+            order.push_back(row);
+        }
+        for (; fromPrefix < prefix; ++fromPrefix)
+            order.push_back(static_cast<int>(fromPrefix));
+    } else {
+        order = sortedOrder(rows_, 0, locale);
+    }
+
+    // Nothing is moved until everything that can fail has been done.
     std::vector<PackedEntry> sorted;
     sorted.reserve(rows_.size());
-    for (int index : order)
+    for (const int index : order)
         sorted.push_back(std::move(rows_[static_cast<size_t>(index)]));
     rows_ = std::move(sorted);
     namesChanged();
@@ -70,12 +281,26 @@ void EntryStore::sortByName()
 
 void EntryStore::buildFoldedNames() const
 {
+    qsizetype size = 0;
+    for (const PackedEntry &row : rows_)
+        size += row.utf8(Name).size() + 1;
     foldedNames_.clear();
+    foldedNames_.reserve(size);
     foldedStarts_.clear();
     foldedStarts_.reserve(rows_.size());
     for (const PackedEntry &row : rows_) {
-        foldedStarts_.push_back(foldedNames_.size());
-        foldedNames_ += row.text(Name).toCaseFolded();
+        const qsizetype start = foldedNames_.size();
+        foldedStarts_.push_back(start);
+        const QByteArrayView name = row.utf8(Name);
+        if (isAscii(name)) {
+            // Case folding leaves ASCII but A to Z alone; most names need nothing more.
+            foldedNames_.resize(start + name.size());
+            QChar *out = foldedNames_.data() + start;
+            for (const char c : name)
+                *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+        } else {
+            foldedNames_ += row.text(Name).toCaseFolded();
+        }
         foldedNames_ += kNameEnd;
     }
     foldedValid_ = true;
@@ -97,7 +322,7 @@ int EntryStore::findName(const QString &needle) const
     }
     if (!foldedValid_)
         buildFoldedNames();
-    const qsizetype hit = QStringView(foldedNames_).indexOf(needle.toCaseFolded());
+    const qsizetype hit = findText(foldedNames_, needle.toCaseFolded());
     if (hit < 0)
         return -1;
     const auto start = std::upper_bound(foldedStarts_.begin(), foldedStarts_.end(), hit);

@@ -6,9 +6,17 @@
 #include <QIODevice>
 #include <QRandomGenerator>
 
+#include <bit>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <future>
+#include <iterator>
+#include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,18 +26,86 @@ namespace {
 
 constexpr char kLineSeparator[] = "\xE2\x80\xA8"; // U+2028 in UTF-8
 constexpr QByteArrayView kLineSeparatorView(kLineSeparator, 3);
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Turns one line into the UTF-8 value it stands for, using `scratch` when it must change.
-QByteArrayView decodeLine(QByteArrayView line, bool knownValid, bool mayHoldSeparator,
-                          LegacyCodePage codePage, QByteArray &scratch)
+constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
+uint64_t load8(const char *p)
 {
-    if (knownValid || line.isValidUtf8()) {
-        if (!mayHoldSeparator || !line.contains(kLineSeparatorView))
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// Marks the bytes of `word` that are zero (at least the lowest of them exactly; a byte above a
+// zero byte may be marked falsely, which is why only the lowest mark is used for its place).
+uint64_t zeroBytes(uint64_t word)
+{
+    return (word - kEveryByte) & ~word & kHighBits;
+}
+
+// Marks the CR and LF bytes of `word`.
+uint64_t lineBreakBytes(uint64_t word)
+{
+    return zeroBytes(word ^ (kEveryByte * '\r')) | zeroBytes(word ^ (kEveryByte * '\n'));
+}
+
+// The end of the line that starts at `pos` (its CR or LF, or `end`), eight bytes at a time: a
+// data file is millions of short lines, so a call of memchr per line would cost more than the
+// search. Tells whether the line holds a byte above ASCII, the only lines that need decoding.
+const char *findLineEnd(const char *pos, const char *end, bool *beyondAscii)
+{
+    uint64_t seen = 0;
+    while (end - pos >= 8) {
+        const uint64_t word = load8(pos);
+        const uint64_t breaks = lineBreakBytes(word);
+        if (breaks) {
+            if constexpr (std::endian::native == std::endian::little) {
+                const int before = std::countr_zero(breaks) / 8;
+                seen |= word & ((uint64_t(1) << (8 * before)) - 1);
+                pos += before;
+                *beyondAscii = (seen & kHighBits) != 0;
+                return pos;
+            }
+            break;
+        }
+        seen |= word;
+        pos += 8;
+    }
+    while (pos < end && *pos != '\r' && *pos != '\n')
+        seen |= static_cast<unsigned char>(*pos++);
+    *beyondAscii = (seen & kHighBits) != 0;
+    return pos;
+}
+
+bool containsLineSeparator(QByteArrayView text)
+{
+    const char *pos = text.data();
+    const char *end = pos + text.size();
+    while (end - pos >= 3) {
+        const void *lead = std::memchr(pos, kLineSeparator[0], static_cast<size_t>(end - pos - 2));
+        if (!lead)
+            return false;
+        pos = static_cast<const char *>(lead);
+        if (pos[1] == kLineSeparator[1] && pos[2] == kLineSeparator[2])
+            return true;
+        ++pos;
+    }
+    return false;
+}
+
+// Turns a line with bytes above ASCII into the UTF-8 value it stands for, using `scratch` when it
+// must change. (An ASCII line is its own value.)
+QByteArrayView decodeLine(QByteArrayView line, LegacyCodePage codePage, QByteArray &scratch)
+{
+    if (line.isValidUtf8()) {
+        if (!containsLineSeparator(line))
             return line;
         scratch = line.toByteArray();
         scratch.replace(kLineSeparatorView, "\n");
@@ -39,64 +115,193 @@ QByteArrayView decodeLine(QByteArrayView line, bool knownValid, bool mayHoldSepa
     return scratch;
 }
 
-// Finds the line ends of a buffer one after the other; CR LF, CR and LF each end a line.
-class LineSplitter
+bool hasLineBreak(QByteArrayView value)
 {
-public:
-    explicit LineSplitter(QByteArrayView bytes) : pos_(bytes.data()), end_(bytes.data() + bytes.size()) {}
-
-    bool next(QByteArrayView &line)
-    {
-        if (pos_ >= end_)
-            return false;
-        if (nextCr_ < pos_)
-            nextCr_ = find('\r');
-        if (nextLf_ < pos_)
-            nextLf_ = find('\n');
-        const char *stop = std::min(nextCr_, nextLf_);
-        line = QByteArrayView(pos_, stop - pos_);
-        pos_ = stop + 1;
-        if (stop == nextCr_ && pos_ < end_ && *pos_ == '\n')
-            ++pos_;
-        return true;
-    }
-
-private:
-    const char *find(char c) const
-    {
-        const void *hit = std::memchr(pos_, c, static_cast<size_t>(end_ - pos_));
-        return hit ? static_cast<const char *>(hit) : end_;
-    }
-
-    const char *pos_;
-    const char *end_;
-    const char *nextCr_ = nullptr;
-    const char *nextLf_ = nullptr;
-};
-
-bool needsLineSeparator(QByteArrayView value)
-{
-    return std::memchr(value.data(), '\n', static_cast<size_t>(value.size())) ||
-           std::memchr(value.data(), '\r', static_cast<size_t>(value.size()));
+    const size_t size = static_cast<size_t>(value.size());
+    return size > 0 && (std::memchr(value.data(), '\n', size) || std::memchr(value.data(), '\r', size));
 }
 
-// Appends a value with each line break (CR LF, CR or LF) written as U+2028.
-void appendValue(QByteArray &out, QByteArrayView value)
+// Copies a value with word moves, a call of memcpy per value costing more than the copy of most.
+// The last word may carry up to seven bytes past the value's end, which the next value or the
+// line end written after it covers; `readable` is where the bytes that may be read end.
+char *copyValue(char *out, QByteArrayView value, const char *readable)
 {
-    if (!needsLineSeparator(value)) {
-        out.append(value);
-        return;
+    const char *from = value.data();
+    const char *const end = from + value.size();
+    if (readable - end >= 8) {
+        for (char *to = out; from < end; from += 8, to += 8)
+            std::memcpy(to, from, 8);
+    } else if (!value.isEmpty()) {
+        std::memcpy(out, from, static_cast<size_t>(value.size()));
     }
+    return out + value.size();
+}
+
+// Writes a value with each line break (CR LF, CR or LF) as U+2028; returns the end of what it wrote.
+char *writeValueWithBreaks(char *out, QByteArrayView value)
+{
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char c = value[i];
         if (c == '\r' || c == '\n') {
-            out.append(kLineSeparatorView);
+            std::memcpy(out, kLineSeparator, 3);
+            out += 3;
             if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
                 ++i;
         } else {
-            out.append(c);
+            *out++ = c;
         }
     }
+    return out;
+}
+
+// All the values of an entry: they lie one after another in its block (see PackedEntry.h), so
+// one search over them finds whether any holds a line break, and their size bounds the record's.
+QByteArrayView allValues(const PackedEntry &entry)
+{
+    const QByteArrayView first = entry.utf8(Field(0));
+    const QByteArrayView last = entry.utf8(Field(kFieldCount - 1));
+    if (!first.data())
+        return {};
+    return QByteArrayView(first.data(), last.data() + last.size() - first.data());
+}
+
+// The most bytes a record can take: every byte of a value a line break that becomes three, and
+// room for the last word a copy may carry.
+size_t recordBound(QByteArrayView values)
+{
+    return 3 * static_cast<size_t>(values.size()) + 2 * kFieldCount + 8;
+}
+
+char *writeRecord(char *out, const PackedEntry &entry, QByteArrayView values)
+{
+    const bool breaks = hasLineBreak(values);
+    for (int f = 0; f < kFieldCount; ++f) {
+        const QByteArrayView value = entry.utf8(Field(f));
+        out =
+            breaks ? writeValueWithBreaks(out, value) : copyValue(out, value, values.data() + values.size());
+        *out++ = '\r';
+        *out++ = '\n';
+    }
+    return out;
+}
+
+// Encodes the records into a buffer of about `chunkSize` bytes and hands each full buffer to
+// `deliver`, which returns false to stop. A record is never split between two buffers.
+template <typename Deliver>
+bool encodeInChunks(const std::vector<PackedEntry> &entries, size_t chunkSize, Deliver &&deliver)
+{
+    QByteArray chunk(static_cast<qsizetype>(chunkSize), Qt::Uninitialized);
+    char *out = chunk.data();
+    // A reader takes a U+FEFF at the very start of the file for a byte-order mark and drops it, so
+    // a first name that starts with one gets a real mark in front to keep it.
+    if (!entries.empty() && entries.front().utf8(Name).startsWith(kByteOrderMark)) {
+        std::memcpy(out, kByteOrderMark, 3);
+        out += 3;
+    }
+    for (const PackedEntry &entry : entries) {
+        const QByteArrayView values = allValues(entry);
+        const size_t bound = recordBound(values);
+        const size_t used = static_cast<size_t>(out - chunk.data());
+        if (used + bound > static_cast<size_t>(chunk.size())) {
+            if (used > 0 && !deliver(QByteArrayView(chunk.data(), static_cast<qsizetype>(used))))
+                return false;
+            if (bound > static_cast<size_t>(chunk.size()))
+                chunk.resize(static_cast<qsizetype>(bound));
+            out = chunk.data();
+        }
+        out = writeRecord(out, entry, values);
+    }
+    const size_t used = static_cast<size_t>(out - chunk.data());
+    return used == 0 || deliver(QByteArrayView(chunk.data(), static_cast<qsizetype>(used)));
+}
+
+// Below this size a second thread costs more than it saves.
+constexpr qsizetype kBytesWorthAThread = 1 << 20;
+
+struct ParsedLines
+{
+    ParsedFile parsed;
+    const char *from = nullptr;      // where the reading started
+    const char *stoppedAt = nullptr; // where it ended: `end`, or the record after `stopFrom`
+};
+
+// Reads the records from `pos` on. With `stopFrom`, stops at the first record that starts there or
+// later. Splitting at CR and LF never cuts a UTF-8 sequence, so checking each line that has bytes
+// above ASCII is the same as checking the whole file, and the ASCII lines need no check.
+ParsedLines parseLines(const char *pos, const char *end, const char *stopFrom, LegacyCodePage codePage)
+{
+    ParsedLines lines;
+    lines.from = pos;
+    ParsedFile &parsed = lines.parsed;
+    // Records of real contacts take a few hundred bytes: this spares most of the regrowth.
+    parsed.entries.reserve(static_cast<size_t>((end - pos) / 512));
+    std::array<QByteArrayView, kFieldCount> fields;
+    std::array<QByteArray, kFieldCount> scratch;
+    int filled = 0;
+    while (pos < end) {
+        if (filled == 0 && stopFrom && pos >= stopFrom)
+            break;
+        bool beyondAscii = false;
+        const char *stop = findLineEnd(pos, end, &beyondAscii);
+        const QByteArrayView line(pos, stop - pos);
+        fields[static_cast<size_t>(filled)] =
+            beyondAscii ? decodeLine(line, codePage, scratch[static_cast<size_t>(filled)]) : line;
+        pos = stop;
+        if (pos < end && *pos++ == '\r' && pos < end && *pos == '\n')
+            ++pos;
+        if (++filled == kFieldCount) {
+            parsed.entries.emplace_back(fields);
+            filled = 0;
+        }
+    }
+    lines.stoppedAt = pos;
+    if (filled > 0) {
+        for (int i = filled; i < kFieldCount; ++i)
+            fields[static_cast<size_t>(i)] = {};
+        parsed.entries.emplace_back(fields);
+        parsed.missingLines = kFieldCount - filled;
+    }
+    return lines;
+}
+
+// The start of the line after the one that `pos` is in (or `end`).
+const char *nextLineStart(const char *pos, const char *end)
+{
+    bool beyondAscii = false;
+    pos = findLineEnd(pos, end, &beyondAscii);
+    if (pos < end && *pos++ == '\r' && pos < end && *pos == '\n')
+        ++pos;
+    return pos;
+}
+
+// Marks exactly the bytes of `word` equal to `byte`.
+uint64_t bytesEqual(uint64_t word, char byte)
+{
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const uint64_t x = word ^ (kEveryByte * static_cast<unsigned char>(byte));
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The line ends in [pos, end): every CR and every LF, a CR LF pair counting once.
+size_t countLineEnds(const char *pos, const char *end)
+{
+    size_t ends = 0;
+    bool afterCr = false;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; end - pos >= 8; pos += 8) {
+            const uint64_t word = load8(pos);
+            const uint64_t cr = bytesEqual(word, '\r');
+            const uint64_t lf = bytesEqual(word, '\n');
+            const uint64_t pairs = (cr & (lf >> 8)) | (afterCr ? lf & 0x80 : 0);
+            ends += static_cast<size_t>(std::popcount(cr) + std::popcount(lf) - std::popcount(pairs));
+            afterCr = (cr >> 63) != 0;
+        }
+    }
+    for (; pos < end; ++pos) {
+        ends += *pos == '\r' || (*pos == '\n' && !afterCr);
+        afterCr = *pos == '\r';
+    }
+    return ends;
 }
 
 // Follows symbolic links to the file that a save must replace.
@@ -145,19 +350,67 @@ protected:
             }
             done += wrote;
         }
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Starts writing this chunk to the disk now, while the next one is being encoded, so that
+        // the sync at the end has little left to wait for. Only a hint: the sync reports failures.
+        (void)::sync_file_range(fd_, written_, size, SYNC_FILE_RANGE_WRITE);
+#endif
+        written_ += size;
         return done;
     }
 
 private:
     int fd_;
+    off_t written_ = 0;
 };
+
+// Temporary files are named ".Numbers.dat.<process id>.<random>.tmp", so that a later save can
+// tell which of them were left by a save that was killed or crashed before its rename.
+constexpr std::string_view kTempPrefix = ".Numbers.dat.";
+constexpr std::string_view kTempSuffix = ".tmp";
+
+// Removes the temporary files of saves whose process no longer exists, so that a kill in the
+// middle of a save costs at most one stray file until the next save rather than one per kill.
+// A file whose process is alive may be a save in progress and stays, and so does any name that
+// does not carry a process id. (Another PID namespace sharing the folder could make a live save
+// look dead; its rename then fails and it reports, and the data file is still whole.)
+void removeStaleTemporaries(const QString &directory)
+{
+    DIR *folder = ::opendir(QFile::encodeName(directory).constData());
+    if (!folder)
+        return;
+    const int folderFd = ::dirfd(folder);
+    const pid_t self = ::getpid();
+    while (const dirent *entry = ::readdir(folder)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || !name.starts_with(kTempPrefix) ||
+            !name.ends_with(kTempSuffix))
+            continue;
+        const std::string_view middle =
+            name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
+        const size_t dot = middle.find('.');
+        if (dot == std::string_view::npos || dot == 0)
+            continue;
+        pid_t owner = 0;
+        const auto [end, parseError] = std::from_chars(middle.data(), middle.data() + dot, owner);
+        if (parseError != std::errc() || end != middle.data() + dot || owner <= 0 || owner == self)
+            continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat info;
+        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            (void)::unlinkat(folderFd, entry->d_name, 0);
+    }
+    ::closedir(folder);
+}
 
 int openTemporary(const QString &directory, QString *tempPath)
 {
-    const QString base = directory + QStringLiteral("/.Numbers.dat.");
+    const QString base = directory + QLatin1Char('/') + QLatin1String(kTempPrefix) +
+                         QString::number(::getpid()) + QLatin1Char('.');
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate =
-            base + QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".tmp");
+            base + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(kTempSuffix);
         const int fd =
             ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST) {
@@ -183,32 +436,42 @@ void syncDirectory(const QString &directory)
 
 ParsedFile parseNumbersFile(QByteArrayView bytes, LegacyCodePage codePage)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    if (bytes.startsWith(kByteOrderMark))
         bytes = bytes.sliced(3);
-    const bool allValid = bytes.isValidUtf8();
-    const bool mayHoldSeparator = bytes.contains(kLineSeparatorView);
+    const char *const begin = bytes.data();
+    const char *const end = begin + bytes.size();
+    if (bytes.size() < kBytesWorthAThread)
+        return parseLines(begin, end, nullptr, codePage).parsed;
 
-    ParsedFile parsed;
-    LineSplitter lines(bytes);
-    std::array<QByteArrayView, kFieldCount> fields;
-    std::array<QByteArray, kFieldCount> scratch;
-    int filled = 0;
-    QByteArrayView line;
-    while (lines.next(line)) {
-        fields[static_cast<size_t>(filled)] =
-            decodeLine(line, allValid, mayHoldSeparator, codePage, scratch[static_cast<size_t>(filled)]);
-        if (++filled == kFieldCount) {
-            parsed.entries.emplace_back(fields);
-            filled = 0;
-        }
+    // Two halves read side by side: the upper from the first record that starts in it, which
+    // counting the lines before it finds, the lower up to there, which it finds by itself.
+    const char *const upperLine = nextLineStart(begin + bytes.size() / 2, end);
+    auto upper = std::async(std::launch::async, [&]() -> std::optional<ParsedLines> {
+        const char *first = upperLine;
+        for (size_t skip = (kFieldCount - countLineEnds(begin, upperLine) % kFieldCount) % kFieldCount;
+             skip > 0; --skip)
+            first = nextLineStart(first, end);
+        if (first == end)
+            return std::nullopt;
+        ParsedLines lines = parseLines(first, end, nullptr, codePage);
+        lines.from = first;
+        return lines;
+    });
+    ParsedLines lower = parseLines(begin, end, upperLine, codePage);
+    std::optional<ParsedLines> higher = upper.get();
+    if (!higher) // no record starts in the upper half: the lower reading went on to the end
+        return std::move(lower.parsed);
+    if (lower.stoppedAt != higher->from) {
+        // Cannot happen, as both count the same lines; were it to, reading once more is safe.
+        qWarning("The halves of \"Numbers.dat\" did not meet; reading it in one piece");
+        return parseLines(begin, end, nullptr, codePage).parsed;
     }
-    if (filled > 0) {
-        for (int i = filled; i < kFieldCount; ++i)
-            fields[static_cast<size_t>(i)] = {};
-        parsed.entries.emplace_back(fields);
-        parsed.missingLines = kFieldCount - filled;
-    }
-    return parsed;
+    ParsedFile &parsed = lower.parsed;
+    parsed.entries.reserve(parsed.entries.size() + higher->parsed.entries.size());
+    std::move(higher->parsed.entries.begin(), higher->parsed.entries.end(),
+              std::back_inserter(parsed.entries));
+    parsed.missingLines = higher->parsed.missingLines;
+    return std::move(parsed);
 }
 
 FileBytes readWholeFile(const QString &path)
@@ -255,42 +518,28 @@ FileBytes readWholeFile(const QString &path)
 
 bool writeEntries(QIODevice &device, const std::vector<PackedEntry> &entries, QString *error)
 {
-    constexpr qsizetype kChunk = 1 << 20;
-    QByteArray chunk;
-    chunk.reserve(kChunk + 4096);
-    auto flush = [&]() {
-        if (chunk.isEmpty())
+    return encodeInChunks(entries, size_t(1) << 20, [&](QByteArrayView chunk) {
+        const qint64 written = device.write(chunk.data(), chunk.size());
+        if (written == chunk.size())
             return true;
-        const qint64 written = device.write(chunk);
-        if (written != chunk.size()) {
-            if (error)
-                *error = written < 0 ? device.errorString()
-                                     : QStringLiteral("The file could not be written completely");
-            return false;
-        }
-        chunk.clear();
-        return true;
-    };
-    for (const PackedEntry &entry : entries) {
-        for (int f = 0; f < kFieldCount; ++f) {
-            appendValue(chunk, entry.utf8(Field(f)));
-            chunk.append("\r\n", 2);
-        }
-        if (chunk.size() >= kChunk && !flush())
-            return false;
-    }
-    return flush();
+        if (error)
+            *error = written < 0 ? device.errorString()
+                                 : QStringLiteral("The file could not be written completely");
+        return false;
+    });
 }
 
 QByteArray encodeEntries(const std::vector<PackedEntry> &entries)
 {
+    size_t size = sizeof kByteOrderMark;
+    for (const PackedEntry &entry : entries)
+        size += static_cast<size_t>(allValues(entry).size()) + 2 * kFieldCount;
     QByteArray out;
-    for (const PackedEntry &entry : entries) {
-        for (int f = 0; f < kFieldCount; ++f) {
-            appendValue(out, entry.utf8(Field(f)));
-            out.append("\r\n", 2);
-        }
-    }
+    out.reserve(static_cast<qsizetype>(size));
+    encodeInChunks(entries, size_t(1) << 20, [&](QByteArrayView chunk) {
+        out.append(chunk);
+        return true;
+    });
     return out;
 }
 
@@ -331,6 +580,7 @@ SaveResult saveNumbersFile(const QString &path, const std::vector<PackedEntry> &
     }
 
     const QString directory = QFileInfo(target).absolutePath();
+    removeStaleTemporaries(directory);
     QString tempPath;
     const int fd = openTemporary(directory, &tempPath);
     if (fd < 0) {

@@ -1,5 +1,7 @@
 #include "data/PackedEntry.h"
 
+#include <QStringDecoder>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +11,15 @@ namespace larkspan {
 
 namespace {
 constexpr size_t kHeader = sizeof(uint32_t) * kFieldCount;
+
+// Reading a field is the innermost step of saving, sorting and searching: this helper, unlike a
+// member function of the class, is always inlined.
+inline uint32_t fieldEnd(const char *block, int field)
+{
+    uint32_t value;
+    std::memcpy(&value, block + sizeof(uint32_t) * static_cast<size_t>(field), sizeof value);
+    return value;
+}
 
 char *allocateBlock(const std::array<QByteArrayView, kFieldCount> &fields)
 {
@@ -86,9 +97,7 @@ PackedEntry::~PackedEntry()
 
 uint32_t PackedEntry::end(int field) const
 {
-    uint32_t value;
-    std::memcpy(&value, block_ + sizeof(uint32_t) * static_cast<size_t>(field), sizeof value);
-    return value;
+    return fieldEnd(block_, field);
 }
 
 const char *PackedEntry::bytes() const
@@ -98,15 +107,25 @@ const char *PackedEntry::bytes() const
 
 size_t PackedEntry::blockSize() const
 {
-    return kHeader + end(kFieldCount - 1);
+    return kHeader + fieldEnd(block_, kFieldCount - 1);
 }
 
 QByteArrayView PackedEntry::utf8(Field field) const
 {
     if (!block_)
         return {};
-    const uint32_t begin = field == 0 ? 0 : end(field - 1);
-    return QByteArrayView(bytes() + begin, end(field) - begin);
+    const uint32_t begin = field == 0 ? 0 : fieldEnd(block_, field - 1);
+    return QByteArrayView(block_ + kHeader + begin, fieldEnd(block_, field) - begin);
+}
+
+QString PackedEntry::text(Field field) const
+{
+    const QByteArrayView value = utf8(field);
+    if (!value.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(value);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(value);
 }
 
 void PackedEntry::setText(Field field, const QString &text)

@@ -26,7 +26,9 @@ public:
     ~PackedEntry();
 
     QByteArrayView utf8(Field field) const;
-    QString text(Field field) const { return QString::fromUtf8(utf8(field)); }
+    // The value exactly: a U+FEFF at its start is kept (QString::fromUtf8 would drop it as a
+    // byte-order mark, and a save would then lose it).
+    QString text(Field field) const;
     void setText(Field field, const QString &text);
 
     Contact toContact() const;
