@@ -1,5 +1,6 @@
 #include "mainwindow/EntryList.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
 
 namespace larkspan {
@@ -19,7 +20,11 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
     QString text = store_.text(index.row(), fieldOfColumn(index.column()));
-    // A row is one line high: a multi-line comment shows its lines side by side.
+    // A row is one line high: a multi-line comment shows its lines side by side. Only the start
+    // of a huge value is shown; laying out megabytes of text would stall the list.
+    constexpr qsizetype kShownCharacters = 1000;
+    if (text.size() > kShownCharacters)
+        text.truncate(kShownCharacters);
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text;
 }
@@ -29,6 +34,11 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kFieldCount)
         return fieldHeader(fieldOfColumn(section));
     return {};
+}
+
+Qt::ItemFlags EntryListModel::flags(const QModelIndex &index) const
+{
+    return QAbstractTableModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
 }
 
 void EntryListModel::setText(int row, Field field, const QString &text)
@@ -160,6 +170,47 @@ void EntryList::scrollTo(const QModelIndex &index, ScrollHint hint)
     // Selecting from code (search, sort, delete) moves the selection, never the list.
     if (!selectingFromCode_)
         QTreeView::scrollTo(index, hint);
+}
+
+void EntryList::setDragHandler(EntryDragHandler *handler)
+{
+    dragHandler_ = handler;
+    setDragEnabled(handler != nullptr);
+    viewport()->setAcceptDrops(handler != nullptr);
+    setDropIndicatorShown(false);
+}
+
+void EntryList::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void EntryList::dragMoveEvent(QDragMoveEvent *event)
+{
+    // Always a copy: a file manager must never delete a file it thinks was moved here.
+    if (dragHandler_ && dragHandler_->acceptsDrop(*event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void EntryList::dropEvent(QDropEvent *event)
+{
+    if (!dragHandler_ || !dragHandler_->acceptsDrop(*event)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    dragHandler_->drop(*event);
+}
+
+void EntryList::startDrag(Qt::DropActions)
+{
+    if (dragHandler_ && selectedRow() >= 0)
+        dragHandler_->dragOut(selectedRow());
 }
 
 } // namespace larkspan

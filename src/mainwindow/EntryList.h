@@ -11,7 +11,19 @@
 #include <QAbstractTableModel>
 #include <QTreeView>
 
+class QDropEvent;
+
 namespace larkspan {
+
+// Handles what is dragged onto the list and out of it (the main window's ContactTransfer).
+class EntryDragHandler
+{
+public:
+    virtual ~EntryDragHandler() = default;
+    virtual bool acceptsDrop(const QDropEvent &event) const = 0;
+    virtual void drop(const QDropEvent &event) = 0;
+    virtual void dragOut(int row) = 0;
+};
 
 class EntryListModel : public QAbstractTableModel
 {
@@ -23,6 +35,7 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     EntryStore &store() { return store_; }
     const EntryStore &store() const { return store_; }
@@ -71,11 +84,21 @@ public:
 
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
 
+    // Files can be dropped on the rows, and a row dragged out, once a handler is set.
+    void setDragHandler(EntryDragHandler *handler);
+
 signals:
     void itemClick(int row);
 
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+
 private:
     EntryListModel *model_;
+    EntryDragHandler *dragHandler_ = nullptr;
     int columns_ = 0;
     bool sorted_ = false;
     bool selectingFromCode_ = false;

@@ -13,6 +13,7 @@
 #include "common/Twips.h"
 #include "common/WindowLook.h"
 #include "data/NumbersFile.h"
+#include "mainwindow/ContactTransfer.h"
 #include "mainwindow/EntryList.h"
 #include "print/EntryPrintout.h"
 
@@ -132,6 +133,7 @@ void Form1::buildControls()
     ListView1->setGeometry(twipsRect(120, 990, 7800, 2145));
     ListView1->setToolTip(QLatin1String(kListToolTip));
     connect(ListView1, &EntryList::itemClick, this, &Form1::ListView1_ItemClick);
+    ListView1->setDragHandler(new ContactTransfer(*this));
 
     PushButton2 = new PushButton(QStringLiteral("PushButton2"), QStringLiteral("Add New"), this);
     PushButton2->setGeometry(twipsRect(120, 3240, 3840, 405));
@@ -334,6 +336,16 @@ void Form1::writeBack(int field)
     const int row = ListView1->selectedRow();
     if (row < 0)
         return;
+    if (field != kCommentsField) {
+        // A line edit holds at most maxLength() characters: a longer stored value that the user
+        // has not touched stays whole rather than being cut to what the field could show.
+        const QLineEdit *edit = lineFields_[static_cast<size_t>(field)];
+        if (!edit->isModified() && edit->text().size() == edit->maxLength()) {
+            const QString stored = field == 0 ? ListView1->text(row) : ListView1->subItem(row, field);
+            if (stored.size() > edit->maxLength())
+                return;
+        }
+    }
     if (field == 0)
         ListView1->setText(row, editText(0));
     else

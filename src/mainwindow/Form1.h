@@ -77,6 +77,7 @@ public:
 
     // Lines that are not UTF-8 are read in this code page (the user's locale decides by default).
     void setLegacyCodePage(LegacyCodePage codePage) { codePage_ = codePage; }
+    LegacyCodePage legacyCodePage() const { return codePage_; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

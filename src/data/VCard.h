@@ -1,0 +1,31 @@
+// vCard files: reading versions 2.1, 3.0 and 4.0 into entries, and writing an entry as a
+// vCard 4.0 that other address books read.
+//
+// Reading: any number of cards per file; LF or CR LF; folded lines; quoted-printable and CHARSET
+// of 2.1 cards; the backslash escapes of text values. A card that is cut short or holds a line
+// that is not a property is skipped whole and counted. What has no field of its own goes to
+// Comments as "Label: value" lines (see ContactBuilder).
+#pragma once
+
+#include "data/ContactBuilder.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+class QIODevice;
+
+namespace larkspan {
+
+// True when the bytes start (after a byte-order mark and blank lines) with BEGIN:VCARD.
+bool looksLikeVCard(QByteArrayView bytes);
+
+ImportedContacts parseVCards(QByteArrayView bytes, LegacyCodePage codePage);
+ImportedContacts readVCards(QIODevice &device, LegacyCodePage codePage);
+
+// One card, vCard 4.0, UTF-8, CR LF line ends, lines folded at 75 bytes. Phone is a home number,
+// Phone 2 an "other" one, Suburb the locality of the address; Comments is the NOTE.
+QByteArray encodeVCard(const Contact &contact);
+// Writes the cards one after another; on failure returns false with the device's description.
+bool writeVCards(QIODevice &device, const std::vector<Contact> &contacts, QString *error);
+
+} // namespace larkspan
