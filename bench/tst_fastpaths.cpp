@@ -1,0 +1,439 @@
+// The quick ways the data layer reads, writes, sorts and searches (the ones the benchmark times)
+// give exactly what the plain ways give, on random input made to hit their edges: line ends and
+// multi-byte sequences across eight-byte words, invalid UTF-8, line breaks in values, values
+// larger than a write buffer, equal names, lists already in order or in order but for a tail,
+// lists large enough to be sorted on two threads, and needles across the end of a name.
+#include "data/EntryStore.h"
+#include "data/NumbersFile.h"
+
+#include <QBuffer>
+#include <QCollator>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
+#include <numeric>
+
+using namespace larkspan;
+
+namespace {
+
+// Reading as the first version of the program did: split at CR LF, CR and LF; a file that is all
+// UTF-8 is read as UTF-8, otherwise each line that is not UTF-8 in the legacy code page.
+ParsedFile plainParse(QByteArrayView bytes, LegacyCodePage codePage)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    const bool allValid = bytes.isValidUtf8();
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        lines << bytes.sliced(start, i - start).toByteArray();
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        lines << bytes.sliced(start).toByteArray();
+
+    ParsedFile parsed;
+    for (qsizetype first = 0; first < lines.size(); first += kFieldCount) {
+        std::array<QByteArray, kFieldCount> values;
+        std::array<QByteArrayView, kFieldCount> views;
+        for (int f = 0; f < kFieldCount && first + f < lines.size(); ++f) {
+            QByteArray line = lines[first + f];
+            if (allValid || QByteArrayView(line).isValidUtf8())
+                line.replace("\xE2\x80\xA8", "\n");
+            else
+                line = decodeLegacy(line, codePage).toUtf8();
+            values[size_t(f)] = line;
+            views[size_t(f)] = values[size_t(f)];
+        }
+        parsed.entries.emplace_back(views);
+        parsed.missingLines = int(std::max<qsizetype>(0, first + kFieldCount - lines.size()));
+    }
+    return parsed;
+}
+
+QByteArray plainEncode(const std::vector<PackedEntry> &entries)
+{
+    QByteArray out;
+    // A first name that starts with U+FEFF gets a byte-order mark in front, which a reader drops.
+    if (!entries.empty() && entries.front().utf8(Name).startsWith("\xEF\xBB\xBF"))
+        out += "\xEF\xBB\xBF";
+    for (const PackedEntry &entry : entries) {
+        for (int f = 0; f < kFieldCount; ++f) {
+            const QByteArrayView value = entry.utf8(Field(f));
+            for (qsizetype i = 0; i < value.size(); ++i) {
+                if (value[i] == '\r' || value[i] == '\n') {
+                    out += "\xE2\x80\xA8";
+                    if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n')
+                        ++i;
+                } else {
+                    out += value[i];
+                }
+            }
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+class Random
+{
+public:
+    explicit Random(quint32 seed) : generator_(seed) {}
+    int below(int n) { return int(generator_.bounded(n)); }
+    template <typename T> const T &pick(const QList<T> &items) { return items[below(int(items.size()))]; }
+
+private:
+    QRandomGenerator generator_;
+};
+
+// Bytes made of the pieces that matter to a reader.
+QByteArray randomFileBytes(Random &random, int pieces)
+{
+    static const QList<QByteArray> kPieces = {"a",
+                                              "Zq",
+                                              " ",
+                                              "0123456",
+                                              "longer plain text",
+                                              "\r",
+                                              "\n",
+                                              "\r\n",
+                                              "\n\r",
+                                              "\xE2\x80\xA8",
+                                              "\xC3\xA9",
+                                              "\xD0\x96",
+                                              "\xF0\x9F\x93\x9E",
+                                              "\xEF\xBB\xBF",
+                                              "\xC3",
+                                              "\xE2\x80",
+                                              "\x80",
+                                              "\xFF",
+                                              "\xC0\xAF",
+                                              "\xED\xA0\x80",
+                                              QByteArray("\0", 1),
+                                              "\t"};
+    QByteArray bytes;
+    for (int i = 0; i < pieces; ++i)
+        bytes += random.pick(kPieces);
+    return bytes;
+}
+
+QString randomName(Random &random)
+{
+    static const QStringList kParts = {
+        "Ann",  "ann",     "ANN", "Bo", "b", "Émile",  "emile", "Zoë",    "ß", "SS", "Ærø", "Ivan", "Иван",
+        "иван", "Σίσυφος", "ς",   " ",  "-", "O'Neil", "3rd",   "\uFEFF", "z", "Ω",  "x",   "Zack"};
+    QString name;
+    const int parts = random.below(4);
+    for (int i = 0; i < parts; ++i)
+        name += random.pick(kParts);
+    return name;
+}
+
+// Rows whose phone field holds their number before sorting, so that the order of equal names shows.
+std::vector<PackedEntry> numberedRows(const QStringList &names)
+{
+    std::vector<PackedEntry> rows;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        Contact contact;
+        contact[Name] = names[i];
+        contact[Phone] = QString::number(i);
+        rows.emplace_back(contact);
+    }
+    return rows;
+}
+
+QStringList phonesOf(const std::vector<PackedEntry> &rows)
+{
+    QStringList phones;
+    for (const PackedEntry &row : rows)
+        phones << row.text(Phone);
+    return phones;
+}
+
+// Sorting as the first version did: a stable sort comparing names with the collator.
+QStringList plainSortedPhones(const std::vector<PackedEntry> &rows)
+{
+    QCollator collator{QLocale(QLocale::English, QLocale::UnitedStates)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList names;
+    for (const PackedEntry &row : rows)
+        names << row.text(Name);
+    std::vector<int> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return collator.compare(names[a], names[b]) < 0; });
+    QStringList phones;
+    for (int index : order)
+        phones << rows[size_t(index)].text(Phone);
+    return phones;
+}
+
+QStringList sortedPhones(std::vector<PackedEntry> rows)
+{
+    EntryStore store;
+    store.replaceAll(std::move(rows));
+    store.sortByName();
+    return phonesOf(store.rows());
+}
+
+int plainFind(const EntryStore &store, const QString &needle)
+{
+    for (int row = 0; row < store.count(); ++row) {
+        const QString name = store.text(row, Name);
+        if (needle.isEmpty() ? !name.isEmpty() : name.toCaseFolded().contains(needle.toCaseFolded()))
+            return row;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestFastPaths : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void parse_givesWhatPlainSplittingGives_data();
+    void parse_givesWhatPlainSplittingGives();
+    void parse_ofLargeFilesInHalves_givesWhatPlainSplittingGives();
+    void encode_givesWhatPlainWritingGives();
+    void write_isTheEncodingInChunksLargerThanTheBuffer();
+
+    void sort_givesThePlainStableOrder_data();
+    void sort_givesThePlainStableOrder();
+
+    void findName_givesThePlainFirstMatch();
+    void findName_seesRenamedRows();
+};
+
+void TestFastPaths::initTestCase()
+{
+    // The collation the program uses where the locale has none of its own.
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestFastPaths::init()
+{
+    // A quick path that gives up and falls back to the plain one says so.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+}
+
+void TestFastPaths::parse_givesWhatPlainSplittingGives_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::newRow("Windows-1252") << int(LegacyCodePage::Windows1252);
+    QTest::newRow("Windows-1251") << int(LegacyCodePage::Windows1251);
+}
+
+void TestFastPaths::parse_givesWhatPlainSplittingGives()
+{
+    QFETCH(int, codePage);
+    Random random(7 + quint32(codePage));
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = randomFileBytes(random, random.below(round < 2000 ? 40 : 400));
+        if (round % 3 == 0) // a file that is all UTF-8 is read without checking line by line
+            bytes = QString::fromUtf8(bytes).toUtf8();
+        const ParsedFile quick = parseNumbersFile(bytes, LegacyCodePage(codePage));
+        const ParsedFile plain = plainParse(bytes, LegacyCodePage(codePage));
+        QCOMPARE(quick.missingLines, plain.missingLines);
+        QCOMPARE(quick.entries.size(), plain.entries.size());
+        for (size_t i = 0; i < quick.entries.size(); ++i)
+            if (!(quick.entries[i] == plain.entries[i]))
+                QFAIL(qPrintable(
+                    QStringLiteral("entry %1 of %2").arg(i).arg(QString::fromLatin1(bytes.toHex()))));
+    }
+}
+
+void TestFastPaths::parse_ofLargeFilesInHalves_givesWhatPlainSplittingGives()
+{
+    // Large files are read in two halves; where the upper one starts depends on the lines before.
+    Random random(13);
+    for (int round = 0; round < 12; ++round) {
+        QByteArray bytes = randomFileBytes(random, 500000 + random.below(100000));
+        if (round % 4 == 1)
+            bytes.replace('\r', "");
+        if (round % 4 == 2)
+            bytes.replace('\n', "");
+        if (round % 4 == 3) // an unfinished last record, or none but one long line after the middle
+            bytes += round == 3 ? QByteArray("a\rb") : QByteArray(1 << 21, 'x');
+        const ParsedFile quick = parseNumbersFile(bytes, LegacyCodePage::Windows1252);
+        const ParsedFile plain = plainParse(bytes, LegacyCodePage::Windows1252);
+        QCOMPARE(quick.missingLines, plain.missingLines);
+        QCOMPARE(quick.entries.size(), plain.entries.size());
+        for (size_t i = 0; i < quick.entries.size(); ++i)
+            QVERIFY2(quick.entries[i] == plain.entries[i],
+                     qPrintable(QStringLiteral("round %1 entry %2").arg(round).arg(i)));
+    }
+}
+
+void TestFastPaths::encode_givesWhatPlainWritingGives()
+{
+    Random random(11);
+    static const QStringList kPieces = {"x", "plain words", "\n", "\r",       "\r\n", "\n\r",  "é",
+                                        "Ж", "\u2028",      "📞",  "12345678", "",     "\uFEFF"};
+    std::vector<PackedEntry> entries;
+    for (int row = 0; row < 3000; ++row) {
+        Contact contact;
+        for (QString &value : contact) {
+            const int pieces = random.below(row % 5 == 0 ? 1 : 6);
+            for (int i = 0; i < pieces; ++i)
+                value += random.pick(kPieces);
+        }
+        entries.emplace_back(contact);
+    }
+    entries.emplace_back(); // every field empty
+    QCOMPARE(encodeEntries(entries), plainEncode(entries));
+    Contact markFirst;
+    markFirst[Name] = QStringLiteral("\uFEFFMarked");
+    entries.insert(entries.begin(), PackedEntry(markFirst));
+    QCOMPARE(encodeEntries(entries), plainEncode(entries));
+    QVERIFY(encodeEntries(entries).startsWith("\xEF\xBB\xBF\xEF\xBB\xBFMarked\r\n"));
+    QCOMPARE(encodeEntries({}), QByteArray());
+}
+
+void TestFastPaths::write_isTheEncodingInChunksLargerThanTheBuffer()
+{
+    // Values of several megabytes, one of them all line breaks, among ordinary rows.
+    std::vector<PackedEntry> entries;
+    for (int row = 0; row < 20000; ++row) {
+        Contact contact;
+        contact[Name] = QStringLiteral("Row %1").arg(row);
+        contact[Comments] = QStringLiteral("first line\nsecond line");
+        if (row == 7000)
+            contact[Comments] = QString(3 << 20, QLatin1Char('c'));
+        if (row == 15000)
+            contact[Address] = QString(1 << 20, QLatin1Char('\n'));
+        entries.emplace_back(contact);
+    }
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QString error;
+    QVERIFY(writeEntries(buffer, entries, &error));
+    QCOMPARE(error, QString());
+    const QByteArray expected = plainEncode(entries);
+    QCOMPARE(buffer.data().size(), expected.size());
+    QVERIFY(buffer.data() == expected);
+    QVERIFY(encodeEntries(entries) == expected);
+    QCOMPARE(parseNumbersFile(expected, LegacyCodePage::Windows1252).entries.size(), entries.size());
+}
+
+void TestFastPaths::sort_givesThePlainStableOrder_data()
+{
+    QTest::addColumn<int>("rows");     // in random order
+    QTest::addColumn<int>("sorted");   // rows first put in order
+    QTest::addColumn<int>("appended"); // random rows after those
+    QTest::newRow("none") << 0 << 0 << 0;
+    QTest::newRow("one") << 1 << 0 << 0;
+    QTest::newRow("a few in random order") << 300 << 0 << 0;
+    QTest::newRow("many, on two threads") << 45000 << 0 << 0;
+    QTest::newRow("already in order") << 0 << 3000 << 0;
+    QTest::newRow("in order but a short tail") << 0 << 3000 << 200;
+    QTest::newRow("in order but a one-row tail") << 0 << 3000 << 1;
+    QTest::newRow("in order but a long tail") << 0 << 3000 << 1500;
+    QTest::newRow("many in order but a tail, on two threads") << 0 << 170000 << 21000;
+    QTest::newRow("many in order but a long tail, on two threads") << 0 << 25000 << 10000;
+    QTest::newRow("many already in order, on two threads") << 0 << 30000 << 0;
+}
+
+void TestFastPaths::sort_givesThePlainStableOrder()
+{
+    QFETCH(int, rows);
+    QFETCH(int, sorted);
+    QFETCH(int, appended);
+    Random random(quint32(rows + 3 * sorted + 7 * appended));
+    QStringList pool;
+    for (int i = 0; i < 600; ++i)
+        pool << randomName(random);
+    auto randomNames = [&](int count) {
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << (i % 2 ? pool[random.below(int(pool.size()))] : randomName(random));
+        return names;
+    };
+
+    QStringList names = randomNames(rows);
+    if (sorted > 0) {
+        std::vector<PackedEntry> ordered = numberedRows(randomNames(sorted));
+        EntryStore store;
+        store.replaceAll(std::move(ordered));
+        store.sortByName();
+        for (const PackedEntry &row : store.rows())
+            names << row.text(Name);
+        names << randomNames(appended);
+    }
+    const std::vector<PackedEntry> input = numberedRows(names);
+    QCOMPARE(sortedPhones(input), plainSortedPhones(input));
+}
+
+void TestFastPaths::findName_givesThePlainFirstMatch()
+{
+    Random random(5);
+    QStringList names;
+    for (int i = 0; i < 1500; ++i)
+        names << randomName(random);
+    names[700] = QStringLiteral("Unique Needle Holder");
+    EntryStore store;
+    store.replaceAll(numberedRows(names));
+
+    QStringList needles = {"",
+                           "a",
+                           "A",
+                           "ann",
+                           "NNa",
+                           "é",
+                           "ÉMILE",
+                           "ss",
+                           "SS",
+                           "ß",
+                           "ИВАН",
+                           "σ",
+                           "Σ",
+                           "ς",
+                           "unique needle holder",
+                           "holder ",
+                           "-o'",
+                           "qqqqqq",
+                           "zx",
+                           "x z",
+                           "\uFEFF",
+                           "annannannannann",
+                           "Ω",
+                           " "};
+    for (int i = 0; i < 400; ++i) {
+        // Pieces of two names in a row, the end of one and the start of the next, and pieces of one.
+        const int row = random.below(int(names.size()) - 1);
+        const QString both = names[row] + names[row + 1];
+        const int from = random.below(int(both.size()) + 1);
+        const int length = random.below(int(both.size()) - from + 1);
+        QString needle = both.mid(from, length);
+        if (i % 2)
+            needle = needle.toUpper();
+        needles << needle;
+    }
+    for (const QString &needle : std::as_const(needles))
+        QVERIFY2(store.findName(needle) == plainFind(store, needle), qPrintable(needle));
+}
+
+void TestFastPaths::findName_seesRenamedRows()
+{
+    EntryStore store;
+    store.replaceAll(numberedRows({"Alpha", "Beta", "Gamma"}));
+    QCOMPARE(store.findName("mm"), 2);
+    store.setText(0, Name, QStringLiteral("Emma"));
+    QCOMPARE(store.findName("mm"), 0);
+    store.remove(0);
+    QCOMPARE(store.findName("mm"), 1);
+    QCOMPARE(store.findName("alpha"), -1);
+}
+
+QTEST_GUILESS_MAIN(TestFastPaths)
+#include "tst_fastpaths.moc"
