@@ -51,7 +51,7 @@ for line in "${targets[@]}"; do
         header="$root/${source%.cpp}.h"
         [[ -f "$header" ]] && inputs+=("$header")
     done
-    inputs+=("$root/src/data/Contact.h" "$0")
+    inputs+=("$root/src/data/Contact.h" "$root/fuzz/FuzzCheck.h" "$0")
     stale=0
     if [[ ! -x "$binary" ]]; then
         stale=1

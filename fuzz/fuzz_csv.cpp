@@ -3,6 +3,7 @@
 // A dropped file can hold any bytes. For every input: reading never fails or hangs; no more
 // contacts and unreadable rows come out than the file has lines; and the contacts read, written
 // as our own CSV export, read back into exactly the same entries.
+#include "FuzzCheck.h"
 #include "data/CsvContacts.h"
 
 #include <QByteArray>
@@ -14,18 +15,6 @@
 using namespace larkspan;
 
 namespace {
-
-[[noreturn]] void violated(const char *property)
-{
-    std::fprintf(stderr, "property violated: %s\n", property);
-    std::abort();
-}
-
-void check(bool holds, const char *property)
-{
-    if (!holds)
-        violated(property);
-}
 
 void checkInput(QByteArrayView input, LegacyCodePage readAs, LegacyCodePage readBackAs)
 {

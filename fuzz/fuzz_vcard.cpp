@@ -4,6 +4,7 @@
 // are read or counted than the file has lines; and every contact read, written back as
 // our own vCard, reads back into exactly the same entry (what a drag out of the list offers is
 // what came in), in lines of at most 75 bytes of valid UTF-8.
+#include "FuzzCheck.h"
 #include "data/VCard.h"
 
 #include <QByteArray>
@@ -15,18 +16,6 @@
 using namespace larkspan;
 
 namespace {
-
-[[noreturn]] void violated(const char *property)
-{
-    std::fprintf(stderr, "property violated: %s\n", property);
-    std::abort();
-}
-
-void check(bool holds, const char *property)
-{
-    if (!holds)
-        violated(property);
-}
 
 void checkWritten(const QByteArray &card)
 {

@@ -4,6 +4,7 @@
 // phone book from then on. So for every input: what loads must encode to a file that loads back
 // into exactly the same entries, whichever code page reads it; and a real save of those entries,
 // read back from disk, must give the same bytes and the same entries, with no temporary file left.
+#include "FuzzCheck.h"
 #include "data/NumbersFile.h"
 
 #include <QBuffer>
@@ -19,18 +20,6 @@
 using namespace larkspan;
 
 namespace {
-
-[[noreturn]] void violated(const char *property)
-{
-    std::fprintf(stderr, "property violated: %s\n", property);
-    std::abort();
-}
-
-void check(bool holds, const char *property)
-{
-    if (!holds)
-        violated(property);
-}
 
 // Saves go to a folder in memory where one is available: each input is saved once, and a
 // synced write to a real disk would make every run thousands of times slower.
