@@ -19,26 +19,6 @@ const QStringList kTabOrder = {"txtName",   "txtAddress", "txtState", "txtPostCo
                                "txtPhNo",   "txtPhNo2",   "txtFax",   "txtMobile",   "txtWork",
                                "txtWorkNo", "txtCoFax",   "txtEmail", "txtWebSite",  "txtComments"};
 
-// Presses "Add New" and runs `act` on the modal window once it is up. A window that `act`
-// leaves open is closed afterwards, so that a failing test cannot hang.
-bool withAddWindow(FormDriver &ui, const std::function<void(Form2 &)> &act)
-{
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        if (!QTest::qWaitForWindowActive(dialog))
-            qWarning("the Add New Entry window did not become active");
-        ran = true;
-        act(*dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    ui.clickButton("PushButton2");
-    return ran;
-}
-
 // Types each value into its box, moving on with Tab; Enter breaks a line in the comments.
 void typeAll(Form2 &dialog, const QStringList &values)
 {
@@ -103,7 +83,7 @@ private slots:
 void TestForm2::window_hasItsLookAndStartsEmpty()
 {
     FormDriver ui({});
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Add New Entry"));
         QCOMPARE(dialog.size(), QSize(536, 547));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -117,15 +97,15 @@ void TestForm2::window_hasItsLookAndStartsEmpty()
         QTest::keyClicks(QApplication::focusWidget(), "typed then cancelled");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     }));
-    QVERIFY(withAddWindow(
-        ui, [&](Form2 &dialog) { QCOMPARE(dialog.findChild<QLineEdit *>("txtName")->text(), QString()); }));
+    QVERIFY(ui.withAddWindow(
+        [&](Form2 &dialog) { QCOMPARE(dialog.findChild<QLineEdit *>("txtName")->text(), QString()); }));
 }
 
 void TestForm2::save_appendsEntryAsTypedAndWritesFile()
 {
     FormDriver ui({filledContact("Ann"), filledContact("Zed")});
     const QStringList values = sampleValues("  Lead and trail  ");
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, values);
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("PushButton1"));
         QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
@@ -149,7 +129,7 @@ void TestForm2::save_keepsMainWindowAsItWas()
     ui.typeInto(ui.edit("lblPhNo"), "-unsaved");
     ui.edit("txtSearch")->setFocus();
     QTest::keyClicks(ui.edit("txtSearch"), "bo");
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, {"Cid"});
         QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
     }));
@@ -175,7 +155,7 @@ void TestForm2::blankName_isRefusedAndTypingKept()
     QFETCH(QString, name);
     FormDriver ui({filledContact("Ann")});
     const QByteArray before = ui.fileBytes();
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, {name, "Some Street"});
         QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
         QVERIFY(dialog.isVisible());
@@ -195,7 +175,7 @@ void TestForm2::blankName_isRefusedAndTypingKept()
 void TestForm2::duplicateName_addsSecondRow()
 {
     FormDriver ui({filledContact("Ann")});
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, {"Ann"});
         QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
     }));
@@ -218,7 +198,7 @@ void TestForm2::closing_addsNothing()
     QFETCH(QString, how);
     FormDriver ui({filledContact("Ann")});
     const QByteArray before = ui.fileBytes();
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, {"Never", "Added"});
         if (how == "Cancel")
             QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton2"), Qt::LeftButton);
@@ -238,7 +218,7 @@ void TestForm2::multiLineComments_surviveARestart()
     FormDriver ui({});
     QStringList values = sampleValues("Multi");
     values.last() = "first line\nsecond line\n\nfourth";
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, values);
         QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
     }));
@@ -255,7 +235,7 @@ void TestForm2::readOnlyFile_reportsOnceKeepsRowAndCloses()
     FormDriver ui({filledContact("Ann")});
     const QByteArray before = ui.fileBytes();
     QVERIFY(QFile::setPermissions(ui.dataFile(), QFile::ReadOwner));
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         typeAll(dialog, {"Blocked"});
         QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
@@ -270,7 +250,7 @@ void TestForm2::readOnlyFile_reportsOnceKeepsRowAndCloses()
 void TestForm2::hover_handOverButtonsDefaultOverBackground()
 {
     FormDriver ui({});
-    QVERIFY(withAddWindow(ui, [&](Form2 &dialog) {
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
         auto move = [](QWidget *widget, QPoint at) {
             QMouseEvent event(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                               Qt::NoModifier);

@@ -469,14 +469,7 @@ void Soak::addAction()
                                    : ending == 8 ? "Cancel"
                                                  : "Esc";
     note(QStringLiteral("add \"%1\" %2").arg(typed[Name], QLatin1String(endingName)));
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        if (!QTest::qWaitForWindowActive(dialog))
-            qWarning("the Add New Entry window did not become active");
-        ran = true;
+    const bool ran = ui_.withAddWindow([&](Form2 &dialog) {
         Contact entered; // what went into each box, found by the box that had the focus
         for (size_t i = 0; i < kAddBoxes.size(); ++i) {
             QWidget *box = QApplication::focusWidget();
@@ -490,18 +483,15 @@ void Soak::addAction()
             QTest::keyClick(box, Qt::Key_Tab);
         }
         typed = entered;
-        auto *save = dialog->findChild<QPushButton *>(QStringLiteral("PushButton1"));
-        auto *cancel = dialog->findChild<QPushButton *>(QStringLiteral("PushButton2"));
+        auto *save = dialog.findChild<QPushButton *>(QStringLiteral("PushButton1"));
+        auto *cancel = dialog.findChild<QPushButton *>(QStringLiteral("PushButton2"));
         if (ending <= 7)
             QTest::mouseClick(save, Qt::LeftButton);
         if (ending == 7 || ending == 8)
             QTest::mouseClick(cancel, Qt::LeftButton);
         if (ending == 9)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        if (dialog->isVisible())
-            dialog->reject();
     });
-    ui_.clickButton("PushButton2");
     model_.leaveField();
     waitUntilActive();
     if (!ran)

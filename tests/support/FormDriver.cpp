@@ -1,8 +1,12 @@
 #include "support/FormDriver.h"
 
+#include "addentry/Form2.h"
+
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QDir>
 #include <QTest>
+#include <QTimer>
 
 namespace larkspan::test {
 
@@ -29,6 +33,24 @@ void FormDriver::clickRow(int row)
 void FormDriver::clickButton(const char *name)
 {
     QTest::mouseClick(button(name), Qt::LeftButton);
+}
+
+bool FormDriver::withAddWindow(const std::function<void(Form2 &)> &act)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (!QTest::qWaitForWindowActive(dialog))
+            qWarning("the Add New Entry window did not become active");
+        ran = true;
+        act(*dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    clickButton("PushButton2");
+    return ran;
 }
 
 void FormDriver::typeInto(QWidget *field, const QString &text)

@@ -10,7 +10,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <functional>
 #include <memory>
+
+namespace larkspan {
+class Form2;
+}
 
 namespace larkspan::test {
 
@@ -39,6 +44,9 @@ public:
 
     void clickRow(int row);
     void clickButton(const char *name);
+    // Presses "Add New" and runs `act` on the modal window once it is up; false when it never
+    // came up. A window that `act` leaves open is closed afterwards, so a failing test cannot hang.
+    bool withAddWindow(const std::function<void(Form2 &)> &act);
     // Focuses a field with the mouse and types after its text.
     void typeInto(QWidget *field, const QString &text);
     QStringList names() const;
