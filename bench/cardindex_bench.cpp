@@ -9,6 +9,7 @@
 // machine hits both alike.
 #include "BenchSupport.h"
 #include "data/NumbersFile.h"
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 
@@ -66,7 +67,7 @@ private:
     bool save();
     bool window();
 
-    double loadInto(EntryListModel &model);
+    double loadInto(PhoneBook &book);
 
     QString folder_;
     QString work_;
@@ -151,10 +152,10 @@ bool Bench::startup()
     const QString saved = work_ + QStringLiteral("/saved");
     QDir().mkpath(saved);
     {
-        EntryListModel model;
-        loadInto(model);
-        model.sortByName();
-        if (!saveNumbersFile(saved + QStringLiteral("/Numbers.dat"), model.store().rows()).ok)
+        PhoneBook book(dataFile());
+        loadInto(book);
+        book.sort();
+        if (!saveNumbersFile(saved + QStringLiteral("/Numbers.dat"), book.model().store().rows()).ok)
             return false;
     }
 
@@ -183,16 +184,14 @@ bool Bench::startup()
     return true;
 }
 
-double Bench::loadInto(EntryListModel &model)
+double Bench::loadInto(PhoneBook &book)
 {
-    // The steps of the program's own loading, short of the window: read, split, hand the rows over.
+    // The program's own loading, short of the window: read, split, hand the rows over.
+    book.setLegacyCodePage(codePage_);
     return timeMs([&] {
-        FileBytes file = readWholeFile(dataFile());
-        if (!file.ok)
-            qFatal("cannot read %s: %s", qPrintable(dataFile()), qPrintable(file.error));
-        ParsedFile parsed = parseNumbersFile(file.bytes, codePage_);
-        file.bytes = QByteArray();
-        model.replaceAll(std::move(parsed.entries));
+        const LoadResult loaded = book.load();
+        if (!loaded.ok)
+            qFatal("cannot read %s: %s", qPrintable(book.path()), qPrintable(loaded.error));
     });
 }
 
@@ -235,11 +234,11 @@ bool Bench::peer()
         return child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 ? ms : -1;
     };
     auto runOurs = [&]() -> double {
-        EntryListModel model;
+        PhoneBook book(dataFile());
         return timeMs([&] {
-            loadInto(model);
+            loadInto(book);
             const SaveResult saved =
-                saveNumbersFile(ours + QStringLiteral("/Numbers.dat"), model.store().rows());
+                saveNumbersFile(ours + QStringLiteral("/Numbers.dat"), book.model().store().rows());
             if (!saved.ok)
                 qFatal("saving failed: %s", qPrintable(saved.error));
         });
@@ -277,10 +276,10 @@ bool Bench::load()
     for (int i = 0; i <= runs_; ++i) {
         long long lines = 0;
         const double floor = timeMs([&] { lines = readAndSplitLines(dataFile()); });
-        EntryListModel model;
-        const double loaded = loadInto(model);
-        if (model.rowCount() != count_ || lines != count_ * kFieldCount) {
-            std::fprintf(stderr, "loaded %d rows of %lld\n", model.rowCount(), count_);
+        PhoneBook book(dataFile());
+        const double loaded = loadInto(book);
+        if (book.count() != count_ || lines != count_ * kFieldCount) {
+            std::fprintf(stderr, "loaded %d rows of %lld\n", book.count(), count_);
             return false;
         }
         if (i == 0)
@@ -296,9 +295,9 @@ bool Bench::load()
 bool Bench::save()
 {
     progress("save");
-    EntryListModel model;
-    loadInto(model);
-    const std::vector<PackedEntry> &rows = model.store().rows();
+    PhoneBook book(dataFile());
+    loadInto(book);
+    const std::vector<PackedEntry> &rows = book.model().store().rows();
     const QByteArray bytes = encodeEntries(rows);
     const QString saved = work_ + QStringLiteral("/Numbers.dat");
     const QString floorFile = work_ + QStringLiteral("/floor.dat");
@@ -332,7 +331,9 @@ bool Bench::window()
     progress("search and sort on the main window");
     if (::chdir(QFile::encodeName(folder_).constData()) != 0)
         return false;
-    Form1 form{QStringLiteral(CARDINDEX_APP_FOLDER)};
+    PhoneBook book(QString::fromLatin1(kDataFileName));
+    book.setLegacyCodePage(codePage_);
+    Form1 form(book, QStringLiteral(CARDINDEX_APP_FOLDER));
     form.Form_Load();
     form.show();
     form.activateWindow();
@@ -340,7 +341,7 @@ bool Bench::window()
         std::fprintf(stderr, "the main window did not become active\n");
     auto *search = form.findChild<QLineEdit *>(QStringLiteral("txtSearch"));
     EntryList *list = form.entryList();
-    if (!search || list->count() != count_)
+    if (!search || book.count() != count_)
         return false;
 
     // One keystroke: the search, the selection, and the edit fields emptied and filled, all done
@@ -360,7 +361,7 @@ bool Bench::window()
 
     // Nothing contains "qxz" or "qxzj": every name is looked at.
     const QString nowhere = QStringLiteral("qxz");
-    if (list->findName(nowhere + QLatin1Char('j')) != -1)
+    if (book.find(nowhere + QLatin1Char('j')) != -1)
         return false;
     search->setText(nowhere);
     QCoreApplication::processEvents();
@@ -377,9 +378,9 @@ bool Bench::window()
     // after almost every name has been looked at.
     int target = -1;
     QString name;
-    for (int row = list->count() - 1; row >= 0 && target < 0; --row) {
-        name = list->text(row);
-        if (name.size() >= 2 && list->findName(name) == row)
+    for (int row = book.count() - 1; row >= 0 && target < 0; --row) {
+        name = book.text(row, Name);
+        if (name.size() >= 2 && book.find(name) == row)
             target = row;
     }
     if (target < 0)
@@ -389,19 +390,19 @@ bool Bench::window()
         search->setText(name.chopped(1));
         QCoreApplication::processEvents();
         hits.push_back(keystroke(name.right(1)));
-        if (list->selectedRow() != target || form.editText(0) != name)
+        if (list->selectedRow() != target || form.editText(Name) != name)
             return false;
     }
-    std::fprintf(stderr, "  late match: row %d of %d\n", target + 1, list->count());
+    std::fprintf(stderr, "  late match: row %d of %d\n", target + 1, book.count());
     report("search_late", median(hits), "ms", median(hits) / kKeystrokeBudgetMs);
     report("search_repaint", median(repaints), "ms", median(repaints) / kKeystrokeBudgetMs);
 
     std::vector<double> sorts;
     std::mt19937 shuffler(20240607);
     for (int i = 0; i < runs_; ++i) {
-        std::vector<PackedEntry> rows = list->store().rows();
+        std::vector<PackedEntry> rows = book.model().store().rows();
         std::shuffle(rows.begin(), rows.end(), shuffler);
-        list->replaceAll(std::move(rows));
+        book.model().replaceAll(std::move(rows));
         QCoreApplication::processEvents();
         sorts.push_back(timeMs([&] {
             form.Sort_it();

@@ -8,6 +8,7 @@
 // Only the parent, which notes the time before starting this process, can see the time that
 // passes before main(): loading the program and its libraries belongs to the start-up too.
 #include "BenchSupport.h"
+#include "data/PhoneBook.h"
 #include "mainwindow/Form1.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
-    larkspan::Form1 form(QString::fromLocal8Bit(argv[2]));
+    larkspan::PhoneBook book(QString::fromLatin1(larkspan::kDataFileName));
+    larkspan::Form1 form(book, QString::fromLocal8Bit(argv[2]));
     form.Form_Load();
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) {

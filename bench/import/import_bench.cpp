@@ -11,7 +11,7 @@
 #include "BenchSupport.h"
 #include "common/MessageBox.h"
 #include "data/ContactImport.h"
-#include "mainwindow/ContactTransfer.h"
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 
@@ -189,12 +189,11 @@ double timeDrop(const QString &folder, const QString &file, int expected)
     QDir::setCurrent(folder);
     double ms = -1;
     {
-        Form1 window(folder);
+        PhoneBook windowBook{QLatin1String(kDataFileName)};
+        Form1 window(windowBook, folder);
         window.Form_Load();
-        auto *transfer = window.findChild<ContactTransfer *>();
-        int added = 0;
-        const double taken = timeMs([&] { added = transfer->importFiles({file}); });
-        if (added == expected && window.entryList()->count() == expected)
+        const double taken = timeMs([&] { window.ListView1_OLEDragDrop({file}); });
+        if (window.phoneBook().count() == expected)
             ms = taken;
     }
     QDir::setCurrent(previous);

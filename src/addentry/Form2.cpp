@@ -7,9 +7,7 @@
 #include "common/PushButton.h"
 #include "common/Twips.h"
 #include "common/WindowLook.h"
-#include "data/PackedEntry.h"
-#include "mainwindow/EntryList.h"
-#include "mainwindow/Form1.h"
+#include "data/PhoneBook.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -49,10 +47,9 @@ constexpr std::array<TextBoxLayout, 15> kTextBoxes = {{
 }};
 
 // After a save the boxes are emptied in this order.
-constexpr std::array<const char *, 15> kEmptyingOrder = {
-    "txtName",    "txtPhNo",     "txtPhNo2",  "txtFax",      "txtMobile",
-    "txtEmail",   "txtWork",     "txtWorkNo", "txtCoFax",    "txtWebSite",
-    "txtAddress", "txtComments", "txtState",  "txtPostCode", "txtCountry"};
+constexpr std::array<Field, 15> kEmptyingOrder = {Name,    Phone,    Phone2,     Fax,      Mobile,
+                                                  Email,   Work,     WorkNumber, WorkFax,  WebSite,
+                                                  Address, Comments, State,      PostCode, Country};
 
 QString trimSpaces(const QString &text)
 {
@@ -67,7 +64,8 @@ QString trimSpaces(const QString &text)
 
 } // namespace
 
-Form2::Form2(Form1 &mainWindow) : QDialog(nullptr), mainWindow_(mainWindow)
+Form2::Form2(PhoneBook &book, const QString &applicationFolder)
+    : QDialog(nullptr), book_(book), applicationFolder_(applicationFolder)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Add New Entry"));
@@ -85,7 +83,7 @@ Form2::Form2(Form1 &mainWindow) : QDialog(nullptr), mainWindow_(mainWindow)
             txtComments->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             edit = txtComments;
         } else {
-            edit = new QLineEdit(this);
+            edit = lineBoxes_[box.field] = new QLineEdit(this);
         }
         edit->setObjectName(QLatin1String(box.name));
         edit->setGeometry(twipsRect(box.left, box.top, box.width, box.height));
@@ -97,7 +95,7 @@ Form2::Form2(Form1 &mainWindow) : QDialog(nullptr), mainWindow_(mainWindow)
         label->setObjectName(QLatin1String(box.label));
         label->setGeometry(twipsRect(box.labelLeft, box.top + 60, box.field == Comments ? 1215 : 975, 255));
     }
-    txtName = findChild<QLineEdit *>(QStringLiteral("txtName"));
+    txtName = lineBoxes_[Name];
 
     PushButton1 = new PushButton(QStringLiteral("PushButton1"), QStringLiteral("Save"), this);
     PushButton1->setGeometry(twipsRect(120, 7680, 3840, 405));
@@ -118,15 +116,12 @@ void Form2::Form_Load()
     Procedure p(QStringLiteral("Form2.Form_Load"));
     p.step(100, [&] { SetFaceColour(*this); });
     p.step(102, [&] { setWindowIcon(appIcon()); });
-    p.step(104, [&] { pointer_->loadHandCursor(mainWindow_.applicationFolder()); });
+    p.step(104, [&] { pointer_->loadHandCursor(applicationFolder_); });
 }
 
-QString Form2::text(const char *name) const
+QString Form2::text(Field field) const
 {
-    const QString objectName = QLatin1String(name);
-    if (objectName == QLatin1String("txtComments"))
-        return txtComments->toPlainText();
-    return findChild<QLineEdit *>(objectName)->text();
+    return field == Comments ? txtComments->toPlainText() : lineBoxes_[field]->text();
 }
 
 void Form2::PushButton1_Click()
@@ -140,19 +135,19 @@ void Form2::PushButton1_Click()
         // Every text exactly as typed; the suburb of a new entry is empty.
         Contact contact;
         for (const TextBoxLayout &box : kTextBoxes)
-            contact[static_cast<size_t>(box.field)] = text(box.name);
-        mainWindow_.entryList()->addEntry(PackedEntry(contact));
+            contact[box.field] = text(box.field);
+        book_.append(contact);
     });
     p.step(104, [&] {
-        for (const char *name : kEmptyingOrder) {
-            if (qstrcmp(name, "txtComments") == 0)
+        for (const Field field : kEmptyingOrder) {
+            if (field == Comments)
                 txtComments->clear();
             else
-                findChild<QLineEdit *>(QLatin1String(name))->clear();
+                lineBoxes_[field]->clear();
         }
         txtName->setFocus();
     });
-    p.step(106, [&] { mainWindow_.writeDataFile(); });
+    p.step(106, [&] { require(book_.save()); });
     p.step(108, [&] { accept(); });
 }
 

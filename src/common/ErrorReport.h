@@ -26,6 +26,13 @@ struct StepFailure
 [[noreturn]] void failErrno(int error);
 QString systemErrorText(int error);
 
+// Turns a failed result of the data layer (anything with `ok` and `error`) into a failing step.
+template <typename Result> void require(const Result &result)
+{
+    if (!result.ok)
+        fail(result.error);
+}
+
 // The address that the report asks the user to send a screenshot to.
 inline constexpr char kSupportAddress[] = "support@larkspan-cardindex.example";
 

@@ -39,6 +39,15 @@ inline Field fieldOfColumn(int column)
     return kColumnFields[static_cast<size_t>(column)];
 }
 
+// The list column that shows a field: the one way from a field to its place in the list.
+constexpr int columnOfField(Field field)
+{
+    for (int column = 0; column < kFieldCount; ++column)
+        if (kColumnFields[static_cast<size_t>(column)] == field)
+            return column;
+    return -1;
+}
+
 // The column header of each field, in record order.
 inline QString fieldHeader(Field field)
 {

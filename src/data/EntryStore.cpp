@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 #include <future>
+#include <iterator>
 #include <numeric>
 
 namespace larkspan {
@@ -220,11 +221,11 @@ void EntryStore::replaceAll(std::vector<PackedEntry> rows)
     namesChanged();
 }
 
-int EntryStore::append(PackedEntry entry)
+void EntryStore::append(std::vector<PackedEntry> entries)
 {
-    rows_.push_back(std::move(entry));
+    rows_.insert(rows_.end(), std::make_move_iterator(entries.begin()),
+                 std::make_move_iterator(entries.end()));
     namesChanged();
-    return count() - 1;
 }
 
 void EntryStore::remove(int row)

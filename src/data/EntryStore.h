@@ -21,7 +21,7 @@ public:
     void setText(int row, Field field, const QString &text);
 
     void replaceAll(std::vector<PackedEntry> rows);
-    int append(PackedEntry entry);
+    void append(std::vector<PackedEntry> entries);
     void remove(int row);
 
     // Ascending by name, case-insensitive in the order of the user's locale; rows with equal

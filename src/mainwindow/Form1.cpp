@@ -1,5 +1,5 @@
-// The main window: layout, start-up, loading and saving, selection and in-place editing,
-// name search, sorting, deleting, and the hover pointer.
+// The main window: layout, start-up, selection and in-place editing, name search, sorting,
+// deleting, printing, and the hover pointer. The phone book does the work on the entries.
 #include "mainwindow/Form1.h"
 
 #include "addentry/Form2.h"
@@ -12,8 +12,7 @@
 #include "common/SkinFramework.h"
 #include "common/Twips.h"
 #include "common/WindowLook.h"
-#include "data/NumbersFile.h"
-#include "mainwindow/ContactTransfer.h"
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "print/EntryPrintout.h"
 
@@ -36,9 +35,11 @@ constexpr char kListToolTip[] = "Drag and drop files here. Double-click item to 
                                 "right and out of window to reveal full names.";
 
 // The edit fields, in the order of their row positions (name, then sub-items 1 to 14), with
-// their labels and places in the frame (twips).
+// their handlers, labels and places in the frame (twips).
 struct EditFieldLayout
 {
+    Field field;
+    void (Form1::*lostFocus)();
     const char *name;
     int left, top, width, height;
     int typingLimit; // 0: none
@@ -48,28 +49,37 @@ struct EditFieldLayout
 };
 
 constexpr std::array<EditFieldLayout, 15> kEditFields = {{
-    {"lblName", 1320, 360, 6240, 345, 0, "Label9", "Name:", 240, 420, 540, 225},
-    {"lblPhNo", 1320, 1800, 2445, 345, 0, "Label3", "Phone:", 240, 1860, 585, 225},
-    {"lblAddress", 1320, 840, 6240, 345, 0, "Label2", "Address:", 240, 900, 765, 225},
-    {"lblState", 1320, 1320, 630, 345, 3, "Label15", "State:", 240, 1380, 495, 225},
-    {"lblPostCode", 3020, 1320, 1005, 345, 4, "Label16", "Zip Code:", 2160, 1380, 855, 255},
-    {"lblCountry", 5100, 1320, 2460, 345, 0, "Label17", "Country:", 4320, 1380, 855, 255},
-    {"lblPhNo2", 4755, 1800, 2805, 345, 0, "Label10", "Phone 2:", 3960, 1860, 735, 225},
-    {"lblFax", 1320, 2280, 2445, 345, 0, "Label11", "Fax:", 240, 2340, 345, 225},
-    {"lblMobile", 4755, 2280, 2805, 345, 0, "Label6", "Cell:", 3960, 2340, 360, 225},
-    {"lblWork", 1320, 2760, 6240, 345, 0, "Label5", "Company:", 240, 2820, 840, 225},
-    {"lblWorkNo", 1320, 3240, 2445, 345, 0, "Label4", "Co. Phone:", 240, 3300, 900, 225},
-    {"lblCoFax", 4755, 3240, 2805, 345, 0, "Label12", "Co. Fax:", 3930, 3300, 660, 225},
-    {"lblEmail", 1320, 3720, 2445, 345, 0, "Label7", "Email:", 240, 3780, 510, 225},
-    {"lblWebSite", 4755, 3720, 2805, 345, 0, "Label13", "Site:", 4200, 3780, 375, 225},
-    {"lblComments", 1320, 4200, 6240, 870, 0, "Label8", "Additional:", 240, 4260, 885, 225},
+    {Name, &Form1::lblName_LostFocus, "lblName", 1320, 360, 6240, 345, 0, "Label9", "Name:", 240, 420, 540,
+     225},
+    {Phone, &Form1::lblPhNo_LostFocus, "lblPhNo", 1320, 1800, 2445, 345, 0, "Label3", "Phone:", 240, 1860,
+     585, 225},
+    {Address, &Form1::lblAddress_LostFocus, "lblAddress", 1320, 840, 6240, 345, 0, "Label2", "Address:", 240,
+     900, 765, 225},
+    {State, &Form1::lblState_LostFocus, "lblState", 1320, 1320, 630, 345, 3, "Label15", "State:", 240, 1380,
+     495, 225},
+    {PostCode, &Form1::lblPostCode_LostFocus, "lblPostCode", 3020, 1320, 1005, 345, 4, "Label16",
+     "Zip Code:", 2160, 1380, 855, 255},
+    {Country, &Form1::lblCountry_LostFocus, "lblCountry", 5100, 1320, 2460, 345, 0, "Label17",
+     "Country:", 4320, 1380, 855, 255},
+    {Phone2, &Form1::lblPhNo2_LostFocus, "lblPhNo2", 4755, 1800, 2805, 345, 0, "Label10", "Phone 2:", 3960,
+     1860, 735, 225},
+    {Fax, &Form1::lblFax_LostFocus, "lblFax", 1320, 2280, 2445, 345, 0, "Label11", "Fax:", 240, 2340, 345,
+     225},
+    {Mobile, &Form1::lblMobile_LostFocus, "lblMobile", 4755, 2280, 2805, 345, 0, "Label6", "Cell:", 3960,
+     2340, 360, 225},
+    {Work, &Form1::lblWork_LostFocus, "lblWork", 1320, 2760, 6240, 345, 0, "Label5", "Company:", 240, 2820,
+     840, 225},
+    {WorkNumber, &Form1::lblWorkNo_LostFocus, "lblWorkNo", 1320, 3240, 2445, 345, 0, "Label4",
+     "Co. Phone:", 240, 3300, 900, 225},
+    {WorkFax, &Form1::lblCoFax_LostFocus, "lblCoFax", 4755, 3240, 2805, 345, 0, "Label12", "Co. Fax:", 3930,
+     3300, 660, 225},
+    {Email, &Form1::lblEmail_LostFocus, "lblEmail", 1320, 3720, 2445, 345, 0, "Label7", "Email:", 240, 3780,
+     510, 225},
+    {WebSite, &Form1::lblWebSite_LostFocus, "lblWebSite", 4755, 3720, 2805, 345, 0, "Label13", "Site:", 4200,
+     3780, 375, 225},
+    {Comments, &Form1::lblComments_LostFocus, "lblComments", 1320, 4200, 6240, 870, 0, "Label8",
+     "Additional:", 240, 4260, 885, 225},
 }};
-
-// The tab order of the edit fields (indexes into kEditFields).
-constexpr std::array<int, 15> kEditTabOrder = {0, 2, 3, 4, 5, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14};
-
-constexpr int kStateField = 3;
-constexpr int kCommentsField = 14;
 
 // Limits what the user can type, but lets a longer stored value be shown and kept whole: only
 // a change that makes an over-long text longer still is refused.
@@ -106,9 +116,9 @@ QGroupBox *makeFrame(const char *name, const QString &caption, const QRect &geom
 
 } // namespace
 
-Form1::Form1(const QString &applicationFolder, QWidget *parent)
-    : QWidget(parent), applicationFolder_(applicationFolder), codePage_(legacyCodePageFor(QLocale())),
-      SkinFramework1(std::make_unique<SkinFramework>())
+Form1::Form1(PhoneBook &book, const QString &applicationFolder, QWidget *parent)
+    : QWidget(parent), book_(book), applicationFolder_(applicationFolder),
+      import_(book, [this] { Save_It(); }), SkinFramework1(std::make_unique<SkinFramework>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -132,8 +142,15 @@ void Form1::buildControls()
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(twipsRect(120, 990, 7800, 2145));
     ListView1->setToolTip(QLatin1String(kListToolTip));
+    ListView1->setModel(&book_.model());
     connect(ListView1, &EntryList::itemClick, this, &Form1::ListView1_ItemClick);
-    ListView1->setDragHandler(new ContactTransfer(*this));
+    // Read once the drop is over, so that the drag source is not kept waiting while the user answers.
+    connect(&book_.model(), &EntryModel::filesDropped, this, &Form1::ListView1_OLEDragDrop,
+            Qt::QueuedConnection);
+    connect(&book_.model(), &EntryModel::cardFileFailed, this, [](const QString &description) {
+        // Without the file the card can still be dropped on address books that take the data.
+        Procedure(QStringLiteral("Form1.ListView1_OLEStartDrag")).report(100, description);
+    });
 
     PushButton2 = new PushButton(QStringLiteral("PushButton2"), QStringLiteral("Add New"), this);
     PushButton2->setGeometry(twipsRect(120, 3240, 3840, 405));
@@ -151,8 +168,7 @@ void Form1::buildControls()
 
     Frame1 =
         makeFrame("Frame1", QStringLiteral("Edit Existing Entries"), twipsRect(120, 4215, 7800, 5775), this);
-    for (size_t i = 0; i < kEditFields.size(); ++i) {
-        const EditFieldLayout &f = kEditFields[i];
+    for (const EditFieldLayout &f : kEditFields) {
         auto *label = new QLabel(QString::fromLatin1(f.labelCaption), Frame1);
         label->setObjectName(QLatin1String(f.label));
         label->setGeometry(twipsRect(f.labelLeft, f.labelTop, f.labelWidth, f.labelHeight));
@@ -161,7 +177,7 @@ void Form1::buildControls()
             label->adjustSize();
 
         QWidget *field;
-        if (i == kCommentsField) {
+        if (f.field == Comments) {
             lblComments = new QPlainTextEdit(Frame1);
             // Enter inserts a line break; Tab moves on as in every other field.
             lblComments->setTabChangesFocus(true);
@@ -171,21 +187,21 @@ void Form1::buildControls()
             auto *edit = new QLineEdit(Frame1);
             if (f.typingLimit > 0)
                 edit->setValidator(new TypingLimit(f.typingLimit, edit));
-            lineFields_[i] = edit;
+            lineFields_[f.field] = edit;
             field = edit;
         }
         field->setObjectName(QLatin1String(f.name));
         field->setGeometry(twipsRect(f.left, f.top, f.width, f.height));
         field->installEventFilter(this);
-        editFields_[i] = field;
+        editFields_[f.field] = field;
     }
     // Phone in the tooltip-text colour, Email in black.
-    QPalette phone = lineFields_[1]->palette();
+    QPalette phone = lineFields_[Phone]->palette();
     phone.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
-    lineFields_[1]->setPalette(phone);
-    QPalette email = lineFields_[12]->palette();
+    lineFields_[Phone]->setPalette(phone);
+    QPalette email = lineFields_[Email]->palette();
     email.setColor(QPalette::Text, Qt::black);
-    lineFields_[12]->setPalette(email);
+    lineFields_[Email]->setPalette(email);
 
     PushButton3 = new PushButton(QStringLiteral("PushButton3"), QStringLiteral("Save Changes"), Frame1);
     PushButton3->setGeometry(twipsRect(240, 5190, 7320, 405));
@@ -198,12 +214,14 @@ void Form1::buildControls()
     };
     for (QWidget *button : {PushButton2, PushButton1, PushButton4, PushButton5})
         chain(button);
-    for (int index : kEditTabOrder)
-        chain(editFields_[static_cast<size_t>(index)]);
+    // The edit fields in record order.
+    for (QWidget *field : editFields_)
+        if (field)
+            chain(field);
     chain(PushButton3);
     chain(ListView1);
 
-    pointer_ = new HoverPointer(*this, {ListView1, txtSearch, Frame1, Frame2, editFields_[0]});
+    pointer_ = new HoverPointer(*this, {ListView1, txtSearch, Frame1, Frame2, editFields_[Name]});
     txtSearch->setFocus();
 }
 
@@ -234,78 +252,57 @@ void Form1::ApplySkin()
 void Form1::createColumns()
 {
     std::vector<int> widths(kFieldCount, twips(1000));
-    widths.back() = 0; // Suburb is kept and saved, never shown
-    ListView1->addColumns(widths);
+    widths[static_cast<size_t>(columnOfField(Suburb))] = 0; // kept and saved, never shown
+    ListView1->setColumnWidths(widths);
 }
 
 void Form1::Load_It(Procedure &formLoad)
 {
-    const QString dataFile = QLatin1String(kDataFileName);
     bool exists = true;
-    formLoad.step(110, [&] { exists = FileExists(dataFile); });
+    formLoad.step(110, [&] { exists = FileExists(book_.path()); });
     if (!exists) {
         Save_It();
         return;
     }
-    FileBytes file;
-    const bool read = formLoad.step(112, [&] {
-        file = readWholeFile(dataFile);
-        if (!file.ok) {
-            saveRefusal_ = QStringLiteral("\"%1\" could not be read when the program started (%2), so it "
-                                          "is not overwritten. Make it readable and start the program again.")
-                               .arg(dataFile, file.error);
-            fail(file.error);
-        }
-    });
-    if (!read)
+    LoadResult loaded;
+    // A file that cannot be read whole is never overwritten: the phone book refuses every save.
+    if (!formLoad.step(112, [&] { require(loaded = book_.load()); }))
         return;
-    ParsedFile parsed = parseNumbersFile(file.bytes, codePage_);
-    file.bytes = QByteArray();
-    formLoad.step(114, [&] { ListView1->replaceAll(std::move(parsed.entries)); });
     // A record cut short by the end of the file: one report per missing line; the row stays.
-    for (int missing = 0; missing < parsed.missingLines; ++missing)
+    for (int missing = 0; missing < loaded.missingLines; ++missing)
         formLoad.step(116, [] { fail(QStringLiteral("Input past end of file")); });
     Sort_it();
-}
-
-void Form1::writeDataFile()
-{
-    if (!saveRefusal_.isEmpty())
-        fail(saveRefusal_);
-    const SaveResult result = saveNumbersFile(QLatin1String(kDataFileName), ListView1->store().rows());
-    if (!result.ok)
-        fail(result.error);
 }
 
 bool Form1::Save_It()
 {
     Procedure p(QStringLiteral("Form1.Save_It"));
-    return p.step(100, [&] { writeDataFile(); });
+    return p.step(100, [&] { require(book_.save()); });
 }
 
 void Form1::Sort_it()
 {
     Procedure p(QStringLiteral("Form1.Sort_it"));
-    if (ListView1->count() == 0)
+    if (book_.count() == 0)
         return;
-    p.step(100, [&] { ListView1->sortByName(); });
+    p.step(100, [&] { book_.sort(); });
     p.step(102, [&] { ListView1->select(0); });
     p.step(104, [&] { ListView1_ItemClick(0); });
 }
 
-QString Form1::editText(int field) const
+QString Form1::editText(Field field) const
 {
-    if (field == kCommentsField)
+    if (field == Comments)
         return lblComments->toPlainText();
-    return lineFields_[static_cast<size_t>(field)]->text();
+    const QLineEdit *edit = lineFields_[field];
+    return edit ? edit->text() : QString();
 }
 
-void Form1::setEditText(int field, const QString &text)
+void Form1::setEditText(Field field, const QString &text)
 {
-    if (field == kCommentsField)
+    if (field == Comments) {
         lblComments->setPlainText(text);
-    else {
-        QLineEdit *edit = lineFields_[static_cast<size_t>(field)];
+    } else if (QLineEdit *edit = lineFields_[field]) {
         if (auto *limit = dynamic_cast<const TypingLimit *>(edit->validator()))
             const_cast<TypingLimit *>(limit)->expect(text);
         edit->setText(text);
@@ -314,50 +311,54 @@ void Form1::setEditText(int field, const QString &text)
 
 void Form1::clearEditFields()
 {
-    for (int field = 0; field < 15; ++field)
-        setEditText(field, QString());
+    for (const EditFieldLayout &f : kEditFields)
+        setEditText(f.field, QString());
 }
 
 void Form1::ListView1_ItemClick(int row)
 {
-    if (ListView1->count() == 0 || row < 0)
+    if (book_.count() == 0 || row < 0)
         return;
-    setEditText(0, ListView1->text(row));
-    for (int k = 1; k <= 14; ++k) {
-        const QString value = ListView1->subItem(row, k);
-        setEditText(k, k == kStateField ? value.toUpper() : value);
+    for (const EditFieldLayout &f : kEditFields) {
+        const QString value = book_.text(row, f.field);
+        setEditText(f.field, f.field == State ? value.toUpper() : value);
     }
 }
 
-void Form1::writeBack(int field)
+void Form1::writeBack(Field field)
 {
-    if (ListView1->count() == 0)
+    if (book_.count() == 0)
         return;
     const int row = ListView1->selectedRow();
     if (row < 0)
         return;
-    if (field != kCommentsField) {
+    if (field != Comments) {
         // A line edit holds at most maxLength() characters: a longer stored value that the user
         // has not touched stays whole rather than being cut to what the field could show.
-        const QLineEdit *edit = lineFields_[static_cast<size_t>(field)];
-        if (!edit->isModified() && edit->text().size() == edit->maxLength()) {
-            const QString stored = field == 0 ? ListView1->text(row) : ListView1->subItem(row, field);
-            if (stored.size() > edit->maxLength())
-                return;
-        }
+        const QLineEdit *edit = lineFields_[field];
+        if (!edit->isModified() && edit->text().size() == edit->maxLength() &&
+            book_.text(row, field).size() > edit->maxLength())
+            return;
     }
-    if (field == 0)
-        ListView1->setText(row, editText(0));
-    else
-        ListView1->setSubItem(row, field, editText(field));
+    book_.setField(row, field, editText(field));
+}
+
+void Form1::ListView1_OLEDragDrop(const QStringList &paths)
+{
+    // While one drop is being answered, the list takes no other.
+    ListView1->viewport()->setAcceptDrops(false);
+    const ImportFlow::Added added = import_.importFiles(paths);
+    ListView1->viewport()->setAcceptDrops(true);
+    if (added.count > 0)
+        ListView1->scrollTo(book_.model().index(added.first, 0), QAbstractItemView::PositionAtTop);
 }
 
 void Form1::txtSearch_Change()
 {
     clearEditFields();
-    if (ListView1->count() == 0)
+    if (book_.count() == 0)
         return;
-    const int row = ListView1->findName(txtSearch->text());
+    const int row = book_.find(txtSearch->text());
     if (row < 0) {
         // Nothing matches: no row stays selected behind the emptied fields.
         ListView1->clearSelection();
@@ -370,7 +371,7 @@ void Form1::txtSearch_Change()
 void Form1::PushButton1_Click()
 {
     Procedure p(QStringLiteral("Form1.PushButton1_Click"));
-    if (ListView1->count() == 0)
+    if (book_.count() == 0)
         return;
     if (ListView1->selectedRow() < 0) {
         p.step(100, [] { MsgBox(QStringLiteral("You do not have an entry selected")); });
@@ -383,10 +384,10 @@ void Form1::PushButton1_Click()
     });
     if (answer != QMessageBox::Yes)
         return;
-    p.step(104, [&] { ListView1->remove(ListView1->selectedRow()); });
-    if (ListView1->count() > 0) {
-        p.step(106, [&] { ListView1->select(ListView1->count() - 1); });
-        p.step(108, [&] { ListView1_ItemClick(ListView1->count() - 1); });
+    p.step(104, [&] { book_.remove(ListView1->selectedRow()); });
+    if (book_.count() > 0) {
+        p.step(106, [&] { ListView1->select(book_.count() - 1); });
+        p.step(108, [&] { ListView1_ItemClick(book_.count() - 1); });
     }
     p.step(110, [&] { Save_It(); });
 }
@@ -395,7 +396,7 @@ void Form1::PushButton2_Click()
 {
     Procedure p(QStringLiteral("Form1.PushButton2_Click"));
     p.step(100, [&] {
-        Form2 form(*this);
+        Form2 form(book_, applicationFolder_);
         form.Form_Load();
         form.exec();
     });
@@ -404,7 +405,7 @@ void Form1::PushButton2_Click()
 void Form1::PushButton3_Click()
 {
     Procedure p(QStringLiteral("Form1.PushButton3_Click"));
-    if (ListView1->count() == 0)
+    if (book_.count() == 0)
         return;
     QMessageBox::StandardButton answer = QMessageBox::No;
     p.step(100, [&] {
@@ -423,7 +424,7 @@ void Form1::PushButton4_Click()
 void Form1::PushButton5_Click()
 {
     Procedure p(QStringLiteral("Form1.PushButton5_Click"));
-    if (ListView1->count() == 0)
+    if (book_.count() == 0)
         return;
     if (ListView1->selectedRow() < 0) {
         p.step(100, [] {
@@ -445,26 +446,15 @@ void Form1::Print_it()
     Procedure p(QStringLiteral("Form1.Print_it"));
     // One guarded step: a printer that is missing or refuses the job is reported once.
     p.step(100, [&] {
+        // What the fields show, and the suburb of the selected row, which no field shows.
+        Contact shown;
+        for (const EditFieldLayout &f : kEditFields)
+            shown[f.field] = editText(f.field);
         const int row = ListView1->selectedRow();
-        PrintedEntry entry;
-        entry.name = editText(0);
-        entry.phone = editText(1);
-        entry.address = editText(2);
-        entry.suburb = row >= 0 ? ListView1->subItem(row, 15) : QString();
-        entry.state = editText(3);
-        entry.postCode = editText(4);
-        entry.country = editText(5);
-        entry.phone2 = editText(6);
-        entry.fax = editText(7);
-        entry.mobile = editText(8);
-        entry.work = editText(9);
-        entry.workNumber = editText(10);
-        entry.workFax = editText(11);
-        entry.email = editText(12);
-        entry.webSite = editText(13);
-        entry.comments = editText(14);
+        if (row >= 0)
+            shown[Suburb] = book_.text(row, Suburb);
         auto printer = openDefaultPrinter(QStringLiteral("PhoneBook"));
-        composeEntryPage(*printer, entry);
+        composeEntryPage(*printer, shown);
     });
 }
 
@@ -474,9 +464,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         // A box or a menu popping up does not take the focus out of the window's field.
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            for (size_t i = 0; i < editFields_.size(); ++i)
-                if (watched == editFields_[i])
-                    writeBack(static_cast<int>(i));
+            for (const EditFieldLayout &f : kEditFields)
+                if (watched == editFields_[f.field])
+                    (this->*f.lostFocus)();
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -22,26 +22,26 @@ struct FieldLine
 {
     const char *label;
     Separator separator;
-    QString PrintedEntry::*value;
+    Field field;
 };
 
 constexpr FieldLine kFieldLines[] = {
-    {"Name: ", Separator::NextZone, &PrintedEntry::name},
-    {"Address: ", Separator::NextZone, &PrintedEntry::address},
-    {"Suburb: ", Separator::NextZone, &PrintedEntry::suburb},
-    {"State: ", Separator::NextZone, &PrintedEntry::state},
-    {"Post Code: ", Separator::NextZone, &PrintedEntry::postCode},
-    {"Country: ", Separator::NextZone, &PrintedEntry::country},
-    {"Phone Number: ", Separator::None, &PrintedEntry::phone},
-    {"Second Phone Number: ", Separator::None, &PrintedEntry::phone2},
-    {"Fax Number: ", Separator::None, &PrintedEntry::fax},
-    {"Mobile Number: ", Separator::None, &PrintedEntry::mobile},
-    {"Company Name: ", Separator::None, &PrintedEntry::work},
-    {"Company Ph. No.: ", Separator::None, &PrintedEntry::workNumber},
-    {"Company Fax Number: ", Separator::None, &PrintedEntry::workFax},
-    {"Email: ", Separator::NextZone, &PrintedEntry::email},
-    {"Web Site: ", Separator::NextZone, &PrintedEntry::webSite},
-    {"Comments: ", Separator::NextZone, &PrintedEntry::comments},
+    {"Name: ", Separator::NextZone, Name},
+    {"Address: ", Separator::NextZone, Address},
+    {"Suburb: ", Separator::NextZone, Suburb},
+    {"State: ", Separator::NextZone, State},
+    {"Post Code: ", Separator::NextZone, PostCode},
+    {"Country: ", Separator::NextZone, Country},
+    {"Phone Number: ", Separator::None, Phone},
+    {"Second Phone Number: ", Separator::None, Phone2},
+    {"Fax Number: ", Separator::None, Fax},
+    {"Mobile Number: ", Separator::None, Mobile},
+    {"Company Name: ", Separator::None, Work},
+    {"Company Ph. No.: ", Separator::None, WorkNumber},
+    {"Company Fax Number: ", Separator::None, WorkFax},
+    {"Email: ", Separator::NextZone, Email},
+    {"Web Site: ", Separator::NextZone, WebSite},
+    {"Comments: ", Separator::NextZone, Comments},
 };
 
 const QString kFontName = QStringLiteral("Arial");
@@ -73,7 +73,7 @@ void checkJobAccepted(const QString &printerName)
 
 } // namespace
 
-void composeEntryPage(PagePrinter &printer, const PrintedEntry &entry)
+void composeEntryPage(PagePrinter &printer, const Contact &entry)
 {
     printer.setFontName(kFontName);
     printer.setFontSize(18);
@@ -92,7 +92,7 @@ void composeEntryPage(PagePrinter &printer, const PrintedEntry &entry)
         else
             printer.printText(QLatin1String(line.label));
         printer.setBold(false);
-        printer.printLine(entry.*line.value);
+        printer.printLine(entry[line.field]);
     }
     printer.endDocument();
 }

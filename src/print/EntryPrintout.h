@@ -2,6 +2,7 @@
 // line, on a single page of the system's default printer.
 #pragma once
 
+#include "data/Contact.h"
 #include "print/PagePrinter.h"
 
 #include <QString>
@@ -10,18 +11,12 @@
 
 namespace larkspan {
 
-struct PrintedEntry
-{
-    QString name, address, suburb, state, postCode, country, phone, phone2, fax, mobile, work, workNumber,
-        workFax, email, webSite, comments;
-};
-
 // The text of the default-printer failure when there is no printer to print on.
 inline constexpr char kNoDefaultPrinterText[] =
     "No default printer is set up. Choose a default printer in the system's printer settings and try again.";
 
 // Draws the page through `printer` and ends the document; throws StepFailure at the first failure.
-void composeEntryPage(PagePrinter &printer, const PrintedEntry &entry);
+void composeEntryPage(PagePrinter &printer, const Contact &entry);
 
 // The system's default printer (through CUPS); no dialog. Throws StepFailure when there is none or
 // it cannot be opened. A job the print server refuses is reported by endDocument().

@@ -114,7 +114,8 @@ void TestLookAndFeel::skin_appliesFaceColourAndStyleSheet()
     QDir(app.path()).mkpath("x");
     writeBytes(app.path("x/o.cjs"), "QPushButton { border: 2px solid #123456; }");
     MessageRecorder boxes;
-    Form1 form(app.path());
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
     form.Form_Load();
     form.show();
     QVERIFY(boxes.boxes().isEmpty());
@@ -133,7 +134,8 @@ void TestLookAndFeel::sampleSkin_drawsTheWindowInItsLook()
     QDir(app.path()).mkpath("x");
     QVERIFY(QFile::copy(sourceFile("skins/classic-blue.qss"), app.path("x/o.cjs")));
     MessageRecorder boxes;
-    Form1 form(app.path());
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
     form.Form_Load();
     form.show();
     QVERIFY(boxes.boxes().isEmpty());
@@ -164,7 +166,8 @@ void TestLookAndFeel::unusableSkin_neverBreaksTheWindow()
     else
         writeBytes(app.path("x/o.cjs"), content);
     MessageRecorder boxes;
-    Form1 form(app.path());
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
     form.Form_Load();
     form.show();
     QVERIFY(boxes.boxes().isEmpty());
@@ -199,7 +202,8 @@ void TestLookAndFeel::handCursor_followsButtonsAndResetAreas()
     WorkFolder app;
     QVERIFY(QFile::copy(sourceFile("assets/HAND-M.CUR"), app.path("HAND-M.CUR")));
     MessageRecorder boxes;
-    Form1 form(app.path());
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
     form.Form_Load();
     form.show();
     QVERIFY(boxes.boxes().isEmpty());
@@ -247,7 +251,8 @@ void TestLookAndFeel::brokenCursorFile_isReportedAndDefaultKept()
     WorkFolder app;
     writeBytes(app.path("HAND-M.CUR"), QByteArray("\0\0\2\0\1\0", 6));
     MessageRecorder boxes;
-    Form1 form(app.path());
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
     form.Form_Load();
     QCOMPARE(boxes.boxes().size(), 1);
     QVERIFY(boxes.texts()[0].contains("\r\nin Larkspanapp2021/08/31.Form1.Form_Load at line 106\r\r"));

@@ -7,6 +7,7 @@
 // CARDINDEX_CRASH_KILLS sets the number of kills (30 unless set; tests/scripts/crash_soak_long.sh
 // asks for 300); CARDINDEX_CRASH_SEED repeats the kill moments of an earlier run.
 #include "data/NumbersFile.h"
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 #include "support/MessageRecorder.h"
@@ -208,13 +209,14 @@ void TestCrashSave::killedSaves_leaveOldOrNewFile()
     const std::vector<Contact> lastList = crashList(lastBytes == second);
     MessageRecorder boxes;
     QDir(folder.path()).mkdir("app");
-    Form1 form(folder.path("app"));
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, folder.path("app"));
     form.Form_Load();
     QDir(folder.path()).rmdir("app");
     QVERIFY(boxes.boxes().isEmpty());
-    QCOMPARE(form.entryList()->count(), kCrashListSize);
-    QCOMPARE(form.entryList()->text(0), lastList.front()[Name]);
-    QCOMPARE(form.entryList()->text(kCrashListSize - 1), lastList.back()[Name]);
+    QCOMPARE(form.phoneBook().count(), kCrashListSize);
+    QCOMPARE(form.phoneBook().text(0, Name), lastList.front()[Name]);
+    QCOMPARE(form.phoneBook().text(kCrashListSize - 1, Name), lastList.back()[Name]);
     QVERIFY(form.Save_It());
     QCOMPARE(readBytes(dataFile), lastBytes);
     QCOMPARE(strayFiles(folder.path()), QStringList());

@@ -7,6 +7,7 @@
 // The wrappers only act when fiu_posix_preload.so is preloaded, so main() restarts the program
 // that way. Only the calls made by the saving thread while the save runs are counted; what glibc
 // does internally never reaches the wrappers and is not counted.
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 #include "support/MessageRecorder.h"
@@ -205,10 +206,11 @@ void TestIoFaults::failingCall_leavesOldFileOrNewFile()
     writeBytes("Numbers.dat", newBytes);
     MessageRecorder boxes;
     QDir(folder.path()).mkdir("app");
-    Form1 form(folder.path("app"));
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, folder.path("app"));
     form.Form_Load();
     QDir(folder.path()).rmdir("app");
-    QCOMPARE(form.entryList()->count(), 20000);
+    QCOMPARE(form.phoneBook().count(), 20000);
     QVERIFY(boxes.boxes().isEmpty());
 
     // A save without faults first: it writes the list unchanged and settles anything the first
@@ -271,7 +273,7 @@ void TestIoFaults::failingCall_leavesOldFileOrNewFile()
     if (outcome == SomeFailureReported)
         QVERIFY2(failedSaves > 0, "no failure of this call was ever reported");
     // The list in the window still holds everything after all those failures.
-    QCOMPARE(form.entryList()->count(), 20000);
+    QCOMPARE(form.phoneBook().count(), 20000);
     qInfo(
         "%s: failed call N = 1 to %d in turn (%d values), %d saves reported failure, N = %d was not reached",
         qPrintable(point), reached, reached, failedSaves, reached + 1);

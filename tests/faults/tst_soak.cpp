@@ -564,16 +564,16 @@ void Soak::verify()
     ui_.boxes().clear();
     boxes_.clear();
 
-    const EntryList &list = ui_.list();
-    QCOMPARE(list.count(), int(model_.rows.size()));
-    for (int row = 0; row < list.count(); ++row) {
-        const Contact actual = list.store().at(row).toContact();
+    const PhoneBook &book = ui_.book();
+    QCOMPARE(book.count(), int(model_.rows.size()));
+    for (int row = 0; row < book.count(); ++row) {
+        const Contact actual = book.entry(row).toContact();
         if (actual != model_.rows[size_t(row)]) {
             qInfo("row %d differs", row);
             QCOMPARE(valuesOf(actual), valuesOf(model_.rows[size_t(row)]));
         }
     }
-    QCOMPARE(list.selectedRow(), model_.selected);
+    QCOMPARE(ui_.list().selectedRow(), model_.selected);
     for (size_t i = 0; i < kEditFields.size(); ++i) {
         QWidget *widget = editWidget(int(i));
         const QString text = int(i) == kCommentsField ? static_cast<QPlainTextEdit *>(widget)->toPlainText()

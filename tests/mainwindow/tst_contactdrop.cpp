@@ -1,9 +1,9 @@
 // Contacts dropped on the real Entry list and dragged out of it: the confirmation, what is
 // appended where, the saved file, the messages for files without contacts, and the vCard file a
 // drag carries.
+#include "data/EntryModel.h"
 #include "data/VCard.h"
 #include "data/golden/GoldenContacts.h"
-#include "mainwindow/ContactTransfer.h"
 #include "support/FormDriver.h"
 
 #include <QDir>
@@ -25,11 +25,11 @@ std::vector<Contact> goldenContacts(const QString &name)
     return goldenExpected(name).contacts;
 }
 
-std::vector<Contact> rows(EntryList &list)
+std::vector<Contact> rows(const PhoneBook &book)
 {
     std::vector<Contact> contacts;
-    for (int row = 0; row < list.count(); ++row)
-        contacts.push_back(list.store().at(row).toContact());
+    for (int row = 0; row < book.count(); ++row)
+        contacts.push_back(book.entry(row).toContact());
     return contacts;
 }
 
@@ -129,7 +129,7 @@ void TestContactDrop::dropVCard_yes_appendsAtTheEndAndSavesTheWholeList()
 
     // At the end, in the file's order, whatever the sort order; the selection stays.
     const std::vector<Contact> expected = joined(before, goldenContacts(QStringLiteral("android-2.1.vcf")));
-    QCOMPARE(rows(ui.list()), expected);
+    QCOMPARE(rows(ui.book()), expected);
     QCOMPARE(ui.list().selectedRow(), 1);
     QCOMPARE(ui.fileBytes(), recordBytes(expected));
 }
@@ -143,7 +143,7 @@ void TestContactDrop::dropVCard_no_changesNothing()
     QCOMPARE(ui.boxes().texts(),
              QStringList{"Found 2 contacts in \"nextcloud-4.0.vcf\"; 1 card could not be read.\n\n"
                          "Add these 2 contacts to the end of the list and save?"});
-    QCOMPARE(rows(ui.list()), std::vector<Contact>{filledContact(QStringLiteral("Ann"))});
+    QCOMPARE(rows(ui.book()), std::vector<Contact>{filledContact(QStringLiteral("Ann"))});
     QCOMPARE(ui.fileBytes(), file);
 }
 
@@ -169,7 +169,7 @@ void TestContactDrop::dropSeveralFiles_oneConfirmationNamingEach()
     const std::vector<Contact> expected =
         joined(std::vector<Contact>{filledContact(QStringLiteral("Ann"))}, goldenContacts("outlook.csv"),
                goldenContacts("apple-3.0.vcf"), goldenContacts("semicolon.csv"));
-    QCOMPARE(rows(ui.list()), expected);
+    QCOMPARE(rows(ui.book()), expected);
     QCOMPARE(ui.fileBytes(), recordBytes(expected));
 }
 
@@ -215,7 +215,7 @@ void TestContactDrop::dropFileWithoutContacts_oneMessageNamingIt()
     const MessageBoxRequest &box = ui.boxes().boxes()[0];
     QCOMPARE(box.caption, QStringLiteral("Larkspan Card"));
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(ui.list().count(), 1);
+    QCOMPARE(ui.book().count(), 1);
     QCOMPARE(ui.fileBytes(), file);
 }
 
@@ -243,7 +243,7 @@ void TestContactDrop::dropOurOwnFormat_readsRecordsInTheLegacyCodePage()
     QFETCH(QString, found);
     QFETCH(int, added);
     FormDriver ui({filledContact(QStringLiteral("Ann"))});
-    ui.form().setLegacyCodePage(LegacyCodePage::Windows1251);
+    ui.book().setLegacyCodePage(LegacyCodePage::Windows1251);
     const QString dropped = QDir(ui.folder()).filePath(QStringLiteral("in/") + name);
     QVERIFY(QDir().mkpath(QFileInfo(dropped).path()));
     writeBytes(dropped, bytes);
@@ -254,7 +254,7 @@ void TestContactDrop::dropOurOwnFormat_readsRecordsInTheLegacyCodePage()
                     QStringLiteral("\n\nAdd these %1 contacts to the end of the list and save?").arg(added)});
     const std::vector<Contact> expected =
         joined(std::vector<Contact>{filledContact(QStringLiteral("Ann"))}, cyrillicContacts());
-    QCOMPARE(rows(ui.list()), expected);
+    QCOMPARE(rows(ui.book()), expected);
     QCOMPARE(ui.fileBytes(), recordBytes(expected));
 }
 
@@ -267,7 +267,7 @@ void TestContactDrop::drop_onlyLocalFilesAreTaken()
                                  QUrl::fromLocalFile(goldenPath(QStringLiteral("apple-3.0.vcf")))}));
     QTRY_COMPARE(ui.boxes().boxes().size(), 1);
     QVERIFY(ui.boxes().texts()[0].startsWith(QStringLiteral("Found 3 contacts in \"apple-3.0.vcf\".")));
-    QCOMPARE(ui.list().count(), 4);
+    QCOMPARE(ui.book().count(), 4);
 }
 
 void TestContactDrop::failingSave_isReportedAsTheMainWindowReportsIt()
@@ -281,7 +281,7 @@ void TestContactDrop::failingSave_isReportedAsTheMainWindowReportsIt()
     QCOMPARE(report.caption, QStringLiteral("Application Error"));
     QVERIFY2(report.text.contains(QStringLiteral("Form1.Save_It")), qPrintable(report.text));
     // The list keeps the contacts, so that a save after fixing the permissions writes them.
-    QCOMPARE(ui.list().count(), 4);
+    QCOMPARE(ui.book().count(), 4);
     QCOMPARE(ui.fileBytes(), file);
 }
 
@@ -319,7 +319,7 @@ void TestContactDrop::dragOut_carriesTheEntryAsVCardAndFile()
     // The file stays after the drag: a file manager may copy it later.
     QVERIFY(QFileInfo::exists(path));
     // The row did not move or change, and nothing was saved.
-    QCOMPARE(rows(list), (std::vector<Contact>{filledContact(QStringLiteral("Ann")), bob}));
+    QCOMPARE(rows(ui.book()), (std::vector<Contact>{filledContact(QStringLiteral("Ann")), bob}));
     QVERIFY(ui.boxes().boxes().isEmpty());
 }
 
@@ -352,7 +352,7 @@ void TestContactDrop::cardFileName_isSafeForFileSystems()
 {
     QFETCH(QString, name);
     QFETCH(QString, file);
-    QCOMPARE(ContactTransfer::cardFileName(name), file);
+    QCOMPARE(EntryModel::cardFileName(name), file);
 }
 
 QTEST_MAIN(TestContactDrop)

@@ -1,5 +1,6 @@
 // Start-up of the main window: layout, loading "Numbers.dat", and the reports of failing steps.
 #include "common/ErrorReport.h"
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 #include "support/MessageRecorder.h"
@@ -33,11 +34,13 @@ private slots:
 private:
     std::unique_ptr<WorkFolder> folder_;
     std::unique_ptr<MessageRecorder> boxes_;
+    std::unique_ptr<PhoneBook> book_;
     std::unique_ptr<Form1> form_;
 
     Form1 &start()
     {
-        form_ = std::make_unique<Form1>(folder_->path("app"));
+        book_ = std::make_unique<PhoneBook>(QLatin1String(kDataFileName));
+        form_ = std::make_unique<Form1>(*book_, folder_->path("app"));
         form_->Form_Load();
         form_->show();
         form_->activateWindow();
@@ -82,7 +85,7 @@ void TestForm1Startup::window_hasCaptionColumnsAndFocus()
 void TestForm1Startup::missingFile_createsEmptyFileWithoutMessage()
 {
     Form1 &form = start();
-    QCOMPARE(form.entryList()->count(), 0);
+    QCOMPARE(form.phoneBook().count(), 0);
     QVERIFY(QFileInfo::exists(folder_->path("Numbers.dat")));
     QCOMPARE(QFileInfo(folder_->path("Numbers.dat")).size(), 0);
     QVERIFY(boxes_->boxes().isEmpty());
@@ -92,7 +95,7 @@ void TestForm1Startup::zeroByteFile_givesEmptyListWithoutMessage()
 {
     writeBytes(folder_->path("Numbers.dat"), {});
     Form1 &form = start();
-    QCOMPARE(form.entryList()->count(), 0);
+    QCOMPARE(form.phoneBook().count(), 0);
     QCOMPARE(form.entryList()->selectedRow(), -1);
     QVERIFY(boxes_->boxes().isEmpty());
 }
@@ -104,14 +107,14 @@ void TestForm1Startup::threeEntries_areListedSortedWithTopLoaded()
     writeBytes(folder_->path("Numbers.dat"), recordBytes({b, filledContact("C"), filledContact("a")}));
     Form1 &form = start();
     EntryList *list = form.entryList();
-    QCOMPARE(list->count(), 3);
-    QCOMPARE(list->text(0), QStringLiteral("a"));
-    QCOMPARE(list->text(1), QStringLiteral("b"));
-    QCOMPARE(list->text(2), QStringLiteral("C"));
+    QCOMPARE(book_->count(), 3);
+    QCOMPARE(book_->text(0, Name), QStringLiteral("a"));
+    QCOMPARE(book_->text(1, Name), QStringLiteral("b"));
+    QCOMPARE(book_->text(2, Name), QStringLiteral("C"));
     QCOMPARE(list->selectedRow(), 0);
-    QCOMPARE(form.editText(0), QStringLiteral("a"));
-    QCOMPARE(form.editText(1), filledContact("a")[Phone]);
-    QCOMPARE(list->subItem(1, 3), QStringLiteral("ny"));
+    QCOMPARE(form.editText(Name), QStringLiteral("a"));
+    QCOMPARE(form.editText(Phone), filledContact("a")[Phone]);
+    QCOMPARE(book_->text(1, State), QStringLiteral("ny"));
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
@@ -119,7 +122,7 @@ void TestForm1Startup::cutShortRecord_reportsEachMissingLine()
 {
     writeBytes(folder_->path("Numbers.dat"), recordBytes({filledContact("Whole")}) + "Cut\r\n");
     Form1 &form = start();
-    QCOMPARE(form.entryList()->count(), 2);
+    QCOMPARE(form.phoneBook().count(), 2);
     QCOMPARE(boxes_->boxes().size(), 15);
     const QString expected =
         errorReportText(procedureLabel("Form1.Form_Load"), QStringLiteral("Input past end of file"), 116);
@@ -132,7 +135,7 @@ void TestForm1Startup::unreadableFile_isReportedAndNeverOverwritten()
     // A folder in place of the file: it exists, but cannot be read as the phone book.
     QDir(folder_->path()).mkdir("Numbers.dat");
     Form1 &form = start();
-    QCOMPARE(form.entryList()->count(), 0);
+    QCOMPARE(form.phoneBook().count(), 0);
     QCOMPARE(boxes_->boxes().size(), 1);
     QVERIFY(boxes_->texts()[0].contains("in Larkspanapp2021/08/31.Form1.Form_Load at line 112"));
 
@@ -150,7 +153,7 @@ void TestForm1Startup::failingSave_showsReportBox()
     Form1 &form = start();
     const QByteArray before = readBytes(folder_->path("Numbers.dat"));
     QVERIFY(QFile::setPermissions(folder_->path("Numbers.dat"), QFile::ReadOwner));
-    form.entryList()->setText(0, "Changed");
+    form.phoneBook().setField(0, Name, "Changed");
 
     QVERIFY(!form.Save_It());
     QCOMPARE(boxes_->boxes().size(), 1);
@@ -163,7 +166,7 @@ void TestForm1Startup::failingSave_showsReportBox()
                             "Please email screenshot of this message to ") +
                  QLatin1String(kSupportAddress));
     QCOMPARE(readBytes(folder_->path("Numbers.dat")), before);
-    QCOMPARE(form.entryList()->text(0), QStringLiteral("Changed"));
+    QCOMPARE(form.phoneBook().text(0, Name), QStringLiteral("Changed"));
 }
 
 void TestForm1Startup::closing_doesNotSave()
@@ -175,7 +178,7 @@ void TestForm1Startup::closing_doesNotSave()
     name->setFocus();
     QTest::keyClicks(name, "Edited");
     form.findChild<QLineEdit *>("lblPhNo")->setFocus();
-    QCOMPARE(form.entryList()->text(0), QStringLiteral("KeptEdited"));
+    QCOMPARE(form.phoneBook().text(0, Name), QStringLiteral("KeptEdited"));
     QVERIFY(form.close());
     QCOMPARE(readBytes(folder_->path("Numbers.dat")), before);
 }

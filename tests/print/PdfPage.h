@@ -103,37 +103,36 @@ inline const QStringList &fieldLabels()
     return labels;
 }
 
-inline QStringList fieldValues(const PrintedEntry &e)
+inline QStringList fieldValues(const Contact &e)
 {
-    return {e.name, e.address, e.suburb, e.state,      e.postCode, e.country, e.phone,   e.phone2,
-            e.fax,  e.mobile,  e.work,   e.workNumber, e.workFax,  e.email,   e.webSite, e.comments};
+    return QStringList(e.begin(), e.end());
 }
 
 // An entry whose every value is different from the others and from any label.
-inline PrintedEntry distinctiveEntry()
+inline Contact distinctiveEntry()
 {
-    PrintedEntry e;
-    e.name = QStringLiteral("Quillon Marbeck");
-    e.address = QStringLiteral("17 Wattlebird Crescent");
-    e.suburb = QStringLiteral("Yarrawonga");
-    e.state = QStringLiteral("Vicnorth");
-    e.postCode = QStringLiteral("3730");
-    e.country = QStringLiteral("Australis");
-    e.phone = QStringLiteral("0355501111");
-    e.phone2 = QStringLiteral("0355502222");
-    e.fax = QStringLiteral("0355503333");
-    e.mobile = QStringLiteral("0412004444");
-    e.work = QStringLiteral("Ferncastle Joinery");
-    e.workNumber = QStringLiteral("0355505555");
-    e.workFax = QStringLiteral("0355506666");
-    e.email = QStringLiteral("quillon@ferncastle.example");
-    e.webSite = QStringLiteral("www.ferncastle.example");
-    e.comments = QStringLiteral("Prefers calls after noon");
+    Contact e;
+    e[Name] = QStringLiteral("Quillon Marbeck");
+    e[Address] = QStringLiteral("17 Wattlebird Crescent");
+    e[Suburb] = QStringLiteral("Yarrawonga");
+    e[State] = QStringLiteral("Vicnorth");
+    e[PostCode] = QStringLiteral("3730");
+    e[Country] = QStringLiteral("Australis");
+    e[Phone] = QStringLiteral("0355501111");
+    e[Phone2] = QStringLiteral("0355502222");
+    e[Fax] = QStringLiteral("0355503333");
+    e[Mobile] = QStringLiteral("0412004444");
+    e[Work] = QStringLiteral("Ferncastle Joinery");
+    e[WorkNumber] = QStringLiteral("0355505555");
+    e[WorkFax] = QStringLiteral("0355506666");
+    e[Email] = QStringLiteral("quillon@ferncastle.example");
+    e[WebSite] = QStringLiteral("www.ferncastle.example");
+    e[Comments] = QStringLiteral("Prefers calls after noon");
     return e;
 }
 
 // The heading, then each label followed by its value (a value's line breaks read as spaces).
-inline QStringList expectedPageLines(const PrintedEntry &entry)
+inline QStringList expectedPageLines(const Contact &entry)
 {
     QStringList lines = {QStringLiteral("PhoneBook")};
     const QStringList values = fieldValues(entry);
@@ -143,13 +142,13 @@ inline QStringList expectedPageLines(const PrintedEntry &entry)
 }
 
 // Fails the running test unless `pdf` shows exactly the page of `entry`.
-inline void verifyEntryPage(const QString &pdf, const PrintedEntry &entry)
+inline void verifyEntryPage(const QString &pdf, const Contact &entry)
 {
     QCOMPARE(pageLines(pdf), expectedPageLines(entry));
 }
 
 // Waits for a print spooler to finish writing `pdf`, then checks it as verifyEntryPage() does.
-inline void verifyPrintedPage(const QString &pdf, const PrintedEntry &entry)
+inline void verifyPrintedPage(const QString &pdf, const Contact &entry)
 {
     QTRY_VERIFY_WITH_TIMEOUT(isCompletePdf(pdf), 60'000);
     verifyEntryPage(pdf, entry);

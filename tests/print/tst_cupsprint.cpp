@@ -21,7 +21,7 @@ QString queueState()
 }
 
 // Prints `entry` the way the main window does; the failure description, if any.
-QString printEntry(const PrintedEntry &entry)
+QString printEntry(const Contact &entry)
 {
     try {
         auto printer = openDefaultPrinter(QStringLiteral("PhoneBook"));
@@ -30,16 +30,6 @@ QString printEntry(const PrintedEntry &entry)
         return failure.description;
     }
     return {};
-}
-
-// The contact behind the distinctive entry, as the data file holds it.
-Contact contactOf(const PrintedEntry &e)
-{
-    Contact c;
-    const QStringList values = fieldValues(e);
-    for (int f = 0; f < kFieldCount; ++f)
-        c[static_cast<size_t>(f)] = values[f];
-    return c;
 }
 
 } // namespace
@@ -65,14 +55,14 @@ void TestCupsPrint::printsOnDefaultPrinter()
         QSKIP("pdftotext and pdffonts (poppler-utils) are needed to read the printed page");
 
     // On the real window: the page shows the fields as they stand, an unsaved edit included.
-    PrintedEntry entry = distinctiveEntry();
-    larkspan::test::FormDriver ui({contactOf(entry)});
+    Contact entry = distinctiveEntry();
+    larkspan::test::FormDriver ui({entry});
     ui.typeInto(ui.edit("lblPhNo"), "-typed");
     ui.boxes().answer(QMessageBox::Yes);
     ui.clickButton("PushButton5");
     QCOMPARE(ui.boxes().texts(), QStringList{"Are you ready to print?"});
-    entry.phone += "-typed";
-    entry.state = entry.state.toUpper();
+    entry[Phone] += "-typed";
+    entry[State] = entry[State].toUpper();
     verifyPrintedPage(output, entry);
 }
 
@@ -106,7 +96,7 @@ void TestCupsPrint::missingPrinterIsReported()
     QCOMPARE(printEntry(distinctiveEntry()), QString::fromLatin1(kNoDefaultPrinterText));
 
     // On the real window: one report, and the window goes on working.
-    larkspan::test::FormDriver ui({contactOf(distinctiveEntry())});
+    larkspan::test::FormDriver ui({distinctiveEntry()});
     ui.boxes().answer(QMessageBox::Yes);
     ui.clickButton("PushButton5");
     QCOMPARE(ui.boxes().boxes().size(), 2);

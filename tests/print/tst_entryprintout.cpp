@@ -67,13 +67,13 @@ private slots:
     void deviceFailuresAreReported();
 
 private:
-    QString printed(const PrintedEntry &entry);
+    QString printed(const Contact &entry);
 
     QTemporaryDir dir_;
     int pages_ = 0;
 };
 
-QString TestEntryPrintout::printed(const PrintedEntry &entry)
+QString TestEntryPrintout::printed(const Contact &entry)
 {
     const QString path = dir_.filePath(QStringLiteral("page%1.pdf").arg(++pages_));
     try {
@@ -94,25 +94,25 @@ void TestEntryPrintout::initTestCase()
 
 void TestEntryPrintout::linesInOrder_data()
 {
-    QTest::addColumn<PrintedEntry>("entry");
+    QTest::addColumn<Contact>("entry");
 
     QTest::newRow("distinctive values") << distinctiveEntry();
-    QTest::newRow("empty values give bare labels") << PrintedEntry{};
+    QTest::newRow("empty values give bare labels") << Contact{};
 
-    PrintedEntry special = distinctiveEntry();
-    special.name = QStringLiteral("Zoë O'Hara & Søn <Ltd>");
-    special.webSite = QStringLiteral("https://example.org/a?b=c&d=%20");
+    Contact special = distinctiveEntry();
+    special[Name] = QStringLiteral("Zoë O'Hara & Søn <Ltd>");
+    special[WebSite] = QStringLiteral("https://example.org/a?b=c&d=%20");
     QTest::newRow("values printed as given") << special;
 
-    PrintedEntry lineBreaks = distinctiveEntry();
-    lineBreaks.address = QStringLiteral("Unit 4\n9 Kent Street");
-    lineBreaks.comments = QStringLiteral("first part\r\nsecond part\rthird part");
+    Contact lineBreaks = distinctiveEntry();
+    lineBreaks[Address] = QStringLiteral("Unit 4\n9 Kent Street");
+    lineBreaks[Comments] = QStringLiteral("first part\r\nsecond part\rthird part");
     QTest::newRow("line breaks print as spaces") << lineBreaks;
 }
 
 void TestEntryPrintout::linesInOrder()
 {
-    QFETCH(PrintedEntry, entry);
+    QFETCH(Contact, entry);
     const QString pdf = printed(entry);
     QVERIFY(!pdf.isEmpty());
     verifyEntryPage(pdf, entry);
@@ -120,11 +120,11 @@ void TestEntryPrintout::linesInOrder()
 
 void TestEntryPrintout::longCommentStaysOnOneLine()
 {
-    PrintedEntry entry = distinctiveEntry();
+    Contact entry = distinctiveEntry();
     QStringList words;
     for (int i = 1; i <= 150; ++i)
         words << QStringLiteral("w%1").arg(i, 3, 10, QLatin1Char('0'));
-    entry.comments = words.join(QLatin1Char(' '));
+    entry[Comments] = words.join(QLatin1Char(' '));
     const QString pdf = printed(entry);
     QVERIFY(!pdf.isEmpty());
 
@@ -147,7 +147,7 @@ void TestEntryPrintout::longCommentStaysOnOneLine()
 
 void TestEntryPrintout::valuesAlignOnPrintZones()
 {
-    const PrintedEntry entry = distinctiveEntry();
+    const Contact entry = distinctiveEntry();
     const QString pdf = printed(entry);
     QVERIFY(!pdf.isEmpty());
     const QList<Word> page = pageWords(pdf);

@@ -15,7 +15,8 @@ FormDriver::FormDriver(const std::vector<Contact> &contacts, bool writeFile)
     if (writeFile)
         writeBytes(folder_.path("Numbers.dat"), recordBytes(contacts));
     QDir(folder_.path()).mkdir("app");
-    form_ = std::make_unique<Form1>(folder_.path("app"));
+    book_ = std::make_unique<PhoneBook>(QLatin1String(kDataFileName));
+    form_ = std::make_unique<Form1>(*book_, folder_.path("app"));
     form_->Form_Load();
     form_->show();
     form_->activateWindow();
@@ -67,8 +68,8 @@ void FormDriver::typeInto(QWidget *field, const QString &text)
 QStringList FormDriver::names() const
 {
     QStringList names;
-    for (int row = 0; row < form_->entryList()->count(); ++row)
-        names << form_->entryList()->text(row);
+    for (int row = 0; row < book_->count(); ++row)
+        names << book_->text(row, Name);
     return names;
 }
 

@@ -1,6 +1,7 @@
 // Starts the real main window on a temporary folder and drives it as a user would.
 #pragma once
 
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 #include "support/MessageRecorder.h"
@@ -26,6 +27,7 @@ public:
     explicit FormDriver(const std::vector<Contact> &contacts, bool writeFile = true);
 
     Form1 &form() { return *form_; }
+    PhoneBook &book() { return *book_; }
     EntryList &list() { return *form_->entryList(); }
     MessageRecorder &boxes() { return boxes_; }
     QString dataFile() const { return folder_.path("Numbers.dat"); }
@@ -54,6 +56,7 @@ public:
 private:
     WorkFolder folder_;
     MessageRecorder boxes_;
+    std::unique_ptr<PhoneBook> book_;
     std::unique_ptr<Form1> form_;
 };
 

@@ -5,6 +5,7 @@
 // Run by tests/scripts/test_save_faults.sh as an unprivileged user (root ignores permission
 // bits), and by tests/scripts/test_media_faults.sh inside a private mount namespace with a small
 // tmpfs that it may fill and remount read-only.
+#include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 #include "support/MessageRecorder.h"
@@ -61,7 +62,7 @@ bool remount(const QString &mountPoint, const char *mode)
 class Session
 {
 public:
-    explicit Session(const QString &folder) : form_(folder)
+    explicit Session(const QString &folder) : book_(QLatin1String(kDataFileName)), form_(book_, folder)
     {
         form_.Form_Load();
         form_.show();
@@ -71,6 +72,7 @@ public:
     }
 
     Form1 &form() { return form_; }
+    PhoneBook &book() { return book_; }
     EntryList &list() { return *form_.entryList(); }
     MessageRecorder &boxes() { return boxes_; }
 
@@ -95,6 +97,7 @@ public:
 
 private:
     MessageRecorder boxes_;
+    PhoneBook book_;
     Form1 form_;
 };
 
@@ -102,18 +105,18 @@ private:
 // box finds one, and the changes are still in the list.
 void checkWindowStillWorks(Session &session, const std::vector<Contact> &expected)
 {
-    QCOMPARE(session.list().count(), int(expected.size()));
+    QCOMPARE(session.book().count(), int(expected.size()));
     session.clickRow(1);
     QCOMPARE(session.list().selectedRow(), 1);
-    QCOMPARE(session.form().editText(0), expected[1][Name]);
-    QCOMPARE(session.list().text(0), expected[0][Name]);
+    QCOMPARE(session.form().editText(Name), expected[1][Name]);
+    QCOMPARE(session.book().text(0, Name), expected[0][Name]);
 
     auto *search = session.form().findChild<QLineEdit *>(QStringLiteral("txtSearch"));
     const QString wanted = expected.back()[Name];
     search->clear();
     QTest::keyClicks(search, wanted);
     QCOMPARE(session.list().selectedRow(), int(expected.size()) - 1);
-    QCOMPARE(session.form().editText(0), wanted);
+    QCOMPARE(session.form().editText(Name), wanted);
     search->clear();
     QVERIFY(session.boxes().boxes().size() <= 2); // the question and the one report, nothing more
 }
@@ -150,7 +153,7 @@ void TestSaveFaults::readOnlyFolder_reportsOnceAndKeepsFile()
     writeBytes("Numbers.dat", recordBytes(contacts));
     const QByteArray before = readBytes("Numbers.dat");
     Session session(folder.path());
-    session.list().setText(0, "Changed");
+    session.book().setField(0, Name, "Changed");
     contacts[0][Name] = "Changed";
     QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
     auto restore = qScopeGuard([&] {
@@ -180,7 +183,7 @@ void TestSaveFaults::readOnlyFile_reportsOnceAndKeepsFile()
     const QByteArray before = readBytes("Numbers.dat");
     QVERIFY(QFile::setPermissions("Numbers.dat", QFile::ReadOwner | QFile::ReadGroup));
     Session session(folder.path());
-    session.list().setText(0, "Changed");
+    session.book().setField(0, Name, "Changed");
     contacts[0][Name] = "Changed";
 
     const QStringList reports = session.clickSave();
@@ -206,10 +209,10 @@ void TestSaveFaults::fullDisk_reportsOnceKeepsFileAndLaterSaveSucceeds()
     writeBytes("Numbers.dat", recordBytes(contacts));
     const QByteArray before = readBytes("Numbers.dat");
     Session session(smallFs);
-    session.list().setText(0, "Changed");
+    session.book().setField(0, Name, "Changed");
     contacts[0][Name] = "Changed";
     for (const Contact &extra : people("Extra", 2000)) {
-        session.list().addEntry(PackedEntry(extra));
+        session.book().append(extra);
         contacts.push_back(extra);
     }
     const QByteArray expected = recordBytes(contacts);
@@ -255,10 +258,10 @@ void TestSaveFaults::readOnlyMedia_reportsOnceKeepsFileAndLaterSaveSucceeds()
     writeBytes("Numbers.dat", recordBytes(contacts));
     const QByteArray before = readBytes("Numbers.dat");
     Session session(smallFs);
-    session.list().setText(0, "Changed");
+    session.book().setField(0, Name, "Changed");
     contacts[0][Name] = "Changed";
     const Contact added = filledContact("Added later");
-    session.list().addEntry(PackedEntry(added));
+    session.book().append(added);
     contacts.push_back(added);
 
     QVERIFY(remount(smallFs, "ro"));
