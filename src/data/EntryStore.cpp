@@ -95,7 +95,8 @@ SortedRun sortRun(const std::vector<PackedEntry> &rows, int *slice, size_t begin
 }
 
 // The rows from `first` on, in a stable order by name: two halves sorted side by side on the
-// machine's cores, then merged.
+// machine's cores, then merged. Must give exactly the plain order: std::stable_sort of the rows
+// comparing their names with NameCollator (tst_fastpaths holds that version as its oracle).
 std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first, const QLocale &locale)
 {
     std::vector<int> order(rows.size() - first);
@@ -157,7 +158,10 @@ size_t sortedPrefix(const std::vector<PackedEntry> &rows, const QLocale &locale)
 }
 
 // Case-sensitive search of UTF-16 text, eight code units at a time: a candidate must match the
-// needle's first and last unit, which few places do, so whole comparisons are rare.
+// needle's first and last unit, which few places do, so whole comparisons are rare. Together with
+// the case-folded names below it must find what the plain search finds: the first row whose name
+// contains the needle regardless of case (QString::contains with Qt::CaseInsensitive, row by row;
+// tst_fastpaths holds that version as its oracle).
 qsizetype findText(QStringView haystack, QStringView needle)
 {
     const char16_t *text = haystack.utf16();
@@ -238,7 +242,8 @@ void EntryStore::sortByName()
 {
     const QLocale locale = collationLocale();
     // A file the program saved is already in order but for the entries added since the last
-    // sort, which come last: such a list needs only its tail sorted and merged in.
+    // sort, which come last: such a list needs only its tail sorted and merged in. Every path here
+    // gives the plain stable order (see sortedOrder).
     const size_t prefix = sortedPrefix(rows_, locale);
     if (prefix == rows_.size())
         return;
