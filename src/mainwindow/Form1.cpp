@@ -11,6 +11,7 @@
 #include "common/PushButton.h"
 #include "common/SkinFramework.h"
 #include "common/Twips.h"
+#include "common/TypingLimit.h"
 #include "common/WindowLook.h"
 #include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
@@ -25,7 +26,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QValidator>
 
 namespace larkspan {
 
@@ -80,30 +80,6 @@ constexpr std::array<EditFieldLayout, 15> kEditFields = {{
     {Comments, &Form1::lblComments_LostFocus, "lblComments", 1320, 4200, 6240, 870, 0, "Label8",
      "Additional:", 240, 4260, 885, 225},
 }};
-
-// Limits what the user can type, but lets a longer stored value be shown and kept whole: only
-// a change that makes an over-long text longer still is refused.
-class TypingLimit : public QValidator
-{
-public:
-    TypingLimit(int limit, QLineEdit *edit) : QValidator(edit), limit_(limit)
-    {
-        connect(edit, &QLineEdit::textChanged, this,
-                [this](const QString &text) { accepted_ = text.size(); });
-    }
-
-    // A value set by the program is shown whole, however long.
-    void expect(const QString &text) { accepted_ = text.size(); }
-
-    State validate(QString &input, int &) const override
-    {
-        return input.size() > limit_ && input.size() > accepted_ ? Invalid : Acceptable;
-    }
-
-private:
-    int limit_;
-    qsizetype accepted_ = 0;
-};
 
 QGroupBox *makeFrame(const char *name, const QString &caption, const QRect &geometry, QWidget *parent)
 {
@@ -186,7 +162,7 @@ void Form1::buildControls()
         } else {
             auto *edit = new QLineEdit(Frame1);
             if (f.typingLimit > 0)
-                edit->setValidator(new TypingLimit(f.typingLimit, edit));
+                new TypingLimit(f.typingLimit, edit);
             lineFields_[f.field] = edit;
             field = edit;
         }
@@ -303,8 +279,7 @@ void Form1::setEditText(Field field, const QString &text)
     if (field == Comments) {
         lblComments->setPlainText(text);
     } else if (QLineEdit *edit = lineFields_[field]) {
-        if (auto *limit = dynamic_cast<const TypingLimit *>(edit->validator()))
-            const_cast<TypingLimit *>(limit)->expect(text);
+        TypingLimit::expect(*edit, text);
         edit->setText(text);
     }
 }
