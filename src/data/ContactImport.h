@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/ContactBuilder.h"
+#include "data/LegacyCodec.h"
 
 #include <QString>
 

@@ -1,6 +1,8 @@
 // Reading contacts from CSV files by their column headers, and writing them with ours.
 #include "data/CsvContacts.h"
 
+#include "data/TextDecoding.h"
+
 #include <QIODevice>
 #include <QRegularExpression>
 

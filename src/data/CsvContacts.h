@@ -12,6 +12,7 @@
 #pragma once
 
 #include "data/ContactBuilder.h"
+#include "data/LegacyCodec.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
