@@ -4,7 +4,7 @@
 // contacts and unreadable rows come out than the file has lines; and the contacts read, written
 // as our own CSV export, read back into exactly the same entries.
 #include "FuzzCheck.h"
-#include "data/CsvContacts.h"
+#include "data/exchange/CsvContacts.h"
 
 #include <QByteArray>
 

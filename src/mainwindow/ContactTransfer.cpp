@@ -3,8 +3,8 @@
 
 #include "common/ErrorReport.h"
 #include "common/MessageBox.h"
-#include "data/ContactImport.h"
-#include "data/VCard.h"
+#include "data/exchange/ContactImport.h"
+#include "data/exchange/VCard.h"
 #include "mainwindow/Form1.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // CSV files: samples shaped like the exports of Outlook, Google, Thunderbird and a spreadsheet,
 // each with the entries it must give; quoting and delimiters; malformed rows; code pages; the
 // columns a header names; and the round trip through our own export.
-#include "data/ContactImport.h"
-#include "data/CsvContacts.h"
+#include "data/exchange/ContactImport.h"
+#include "data/exchange/CsvContacts.h"
 #include "data/golden/GoldenContacts.h"
 
 #include <QBuffer>

@@ -1,8 +1,8 @@
 // vCard files: samples shaped like the exports of phones and address books, each with the
 // entries it must give; the details of the format; malformed cards; and the round trip
 // entry -> vCard -> entry.
-#include "data/ContactImport.h"
-#include "data/VCard.h"
+#include "data/exchange/ContactImport.h"
+#include "data/exchange/VCard.h"
 #include "data/golden/GoldenContacts.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // Contacts dropped on the real Entry list and dragged out of it: the confirmation, what is
 // appended where, the saved file, the messages for files without contacts, and the vCard file a
 // drag carries.
-#include "data/VCard.h"
+#include "data/exchange/VCard.h"
 #include "data/golden/GoldenContacts.h"
 #include "mainwindow/ContactTransfer.h"
 #include "support/FormDriver.h"

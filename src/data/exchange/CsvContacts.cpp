@@ -1,5 +1,5 @@
 // Reading contacts from CSV files by their column headers, and writing them with ours.
-#include "data/CsvContacts.h"
+#include "data/exchange/CsvContacts.h"
 
 #include "data/TextDecoding.h"
 

@@ -7,8 +7,8 @@
 // Comments as "Label: value" lines (see ContactBuilder).
 #pragma once
 
-#include "data/ContactBuilder.h"
 #include "data/LegacyCodec.h"
+#include "data/exchange/ContactBuilder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -11,8 +11,8 @@
 // take it as UTF-8), comma separated, CR LF.
 #pragma once
 
-#include "data/ContactBuilder.h"
 #include "data/LegacyCodec.h"
+#include "data/exchange/ContactBuilder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

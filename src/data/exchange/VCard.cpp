@@ -1,5 +1,5 @@
 // Reading vCard 2.1, 3.0 and 4.0 cards into entries, and writing an entry as a vCard 4.0.
-#include "data/VCard.h"
+#include "data/exchange/VCard.h"
 
 #include "data/TextDecoding.h"
 

@@ -1,6 +1,6 @@
 // Places the values an address book gives into the sixteen fields, and everything else into
 // Comments, so that an import loses nothing and fills each field with what it is for.
-#include "data/ContactBuilder.h"
+#include "data/exchange/ContactBuilder.h"
 
 #include "data/TextDecoding.h"
 
