@@ -1,9 +1,8 @@
-// Reading contacts from CSV files by their column headers, and writing them with ours.
+// Reading contacts from CSV files by their column headers.
 #include "data/exchange/CsvContacts.h"
 
 #include "data/TextDecoding.h"
 
-#include <QIODevice>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -634,25 +633,6 @@ bool isBlankRow(const Row &row)
     return row.fields.size() == 1 && row.fields[0].trimmed().isEmpty();
 }
 
-void appendCsvField(QByteArray &out, const QString &value)
-{
-    const QByteArray utf8 = value.toUtf8();
-    const bool quote = utf8.contains(',') || utf8.contains('"') || utf8.contains('\r') ||
-                       utf8.contains('\n') || utf8.contains(';') || utf8.startsWith(' ') ||
-                       utf8.endsWith(' ');
-    if (!quote) {
-        out += utf8;
-        return;
-    }
-    out += '"';
-    for (const char c : utf8) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 } // namespace
 
 bool looksLikeContactCsv(QByteArrayView input)
@@ -705,41 +685,6 @@ ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
             result.contacts.push_back(std::move(contact));
     }
     return result;
-}
-
-ImportedContacts readCsvContacts(QIODevice &device, LegacyCodePage codePage)
-{
-    return parseCsvContacts(device.readAll(), codePage);
-}
-
-QByteArray encodeCsvContacts(const std::vector<Contact> &contacts)
-{
-    QByteArray out("\xEF\xBB\xBF");
-    for (int f = 0; f < kFieldCount; ++f) {
-        if (f > 0)
-            out += ',';
-        appendCsvField(out, fieldHeader(Field(f)));
-    }
-    out += "\r\n";
-    for (const Contact &contact : contacts) {
-        for (int f = 0; f < kFieldCount; ++f) {
-            if (f > 0)
-                out += ',';
-            appendCsvField(out, contact[size_t(f)]);
-        }
-        out += "\r\n";
-    }
-    return out;
-}
-
-bool writeCsvContacts(QIODevice &device, const std::vector<Contact> &contacts, QString *error)
-{
-    const QByteArray bytes = encodeCsvContacts(contacts);
-    if (device.write(bytes) == bytes.size())
-        return true;
-    if (error)
-        *error = device.errorString();
-    return false;
 }
 
 } // namespace larkspan

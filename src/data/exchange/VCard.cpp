@@ -3,7 +3,6 @@
 
 #include "data/TextDecoding.h"
 
-#include <QIODevice>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -587,11 +586,6 @@ ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage)
     return reader.finish();
 }
 
-ImportedContacts readVCards(QIODevice &device, LegacyCodePage codePage)
-{
-    return parseVCards(device.readAll(), codePage);
-}
-
 QByteArray encodeVCard(const Contact &contact)
 {
     QByteArray out;
@@ -624,19 +618,6 @@ QByteArray encodeVCard(const Contact &contact)
     appendProperty(out, "NOTE", contact[Comments]);
     out += "END:VCARD\r\n";
     return out;
-}
-
-bool writeVCards(QIODevice &device, const std::vector<Contact> &contacts, QString *error)
-{
-    for (const Contact &contact : contacts) {
-        const QByteArray card = encodeVCard(contact);
-        if (device.write(card) != card.size()) {
-            if (error)
-                *error = device.errorString();
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace larkspan

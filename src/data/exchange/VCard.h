@@ -13,20 +13,15 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-class QIODevice;
-
 namespace larkspan {
 
 // True when the bytes start (after a byte-order mark and blank lines) with BEGIN:VCARD.
 bool looksLikeVCard(QByteArrayView bytes);
 
 ImportedContacts parseVCards(QByteArrayView bytes, LegacyCodePage codePage);
-ImportedContacts readVCards(QIODevice &device, LegacyCodePage codePage);
 
 // One card, vCard 4.0, UTF-8, CR LF line ends, lines folded at 75 bytes. Phone is a home number,
 // Phone 2 an "other" one, Suburb the locality of the address; Comments is the NOTE.
 QByteArray encodeVCard(const Contact &contact);
-// Writes the cards one after another; on failure returns false with the device's description.
-bool writeVCards(QIODevice &device, const std::vector<Contact> &contacts, QString *error);
 
 } // namespace larkspan
