@@ -1,11 +1,15 @@
 // libFuzzer target for reading contacts from CSV files.
 //
 // A dropped file can hold any bytes. For every input: reading never fails or hangs; no more
-// contacts and unreadable rows come out than the file has lines; and every contact read holds
+// contacts and unreadable rows come out than the file has lines; every contact read holds
 // something and fits the sixteen lines of a record (a line break only in Comments, as LF, and no
-// byte-order mark anywhere).
+// byte-order mark anywhere); and what a row gives depends on its fields alone, not on how they
+// were quoted: the same rows with every field quoted give the same contacts and the same count
+// of unreadable rows.
 #include "FuzzCheck.h"
+#include "data/TextDecoding.h"
 #include "data/exchange/CsvContacts.h"
+#include "data/exchange/CsvTokenizer.h"
 
 #include <QByteArray>
 
@@ -30,6 +34,35 @@ void checkFitsARecord(const Contact &contact)
     check(something, "a contact holds something");
 }
 
+// The rows of `text` again, every field quoted, the delimiter named by a "sep=" line, a malformed
+// row written as one that is still malformed. Empty when the delimiter cannot stand between
+// quoted fields.
+QByteArray requoted(QByteArrayView text)
+{
+    CsvTokenizer rows(text);
+    const char delimiter = rows.delimiter();
+    if (delimiter == '"' || delimiter == '\r' || delimiter == '\n')
+        return {};
+    QByteArray out = QByteArray("sep=") + delimiter + "\r\n";
+    while (!rows.atEnd()) {
+        const CsvRow row = rows.next();
+        // A malformed row that is blank (an open quote before nothing but spaces) is skipped as
+        // a blank one is; any other is not read at all, whatever its fields.
+        const bool blank = row.fields.size() == 1 && row.fields[0].trimmed().isEmpty();
+        if (row.malformed && !blank) {
+            out += "\"\"x\r\n"; // text after a closing quote
+            continue;
+        }
+        for (qsizetype i = 0; i < row.fields.size(); ++i) {
+            if (i > 0)
+                out += delimiter;
+            out += '"' + QByteArray(row.fields[i]).replace("\"", "\"\"") + '"';
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
 void checkInput(QByteArrayView input, LegacyCodePage codePage)
 {
     const ImportedContacts read = parseCsvContacts(input, codePage);
@@ -41,6 +74,13 @@ void checkInput(QByteArrayView input, LegacyCodePage codePage)
           "no more rows than lines");
     for (const Contact &contact : read.contacts)
         checkFitsARecord(contact);
+
+    const QByteArray quoted = requoted(utf8Bytes(input));
+    if (quoted.isEmpty())
+        return;
+    const ImportedContacts again = parseCsvContacts(quoted, codePage);
+    check(again.unreadable == read.unreadable, "quoting every field finds the same unreadable rows");
+    check(again.contacts == read.contacts, "quoting every field gives the same contacts");
 }
 
 } // namespace
