@@ -1,3 +1,13 @@
+// Reading and writing the records of "Numbers.dat", with fast paths for the large files a phone
+// book of a million entries makes.
+//
+// Every fast path here stands for a plain way that is easy to check by eye, and must give exactly
+// what it gives. The plain reading: split the bytes (after a byte-order mark) at CR LF, CR and LF,
+// sixteen lines a record, each line that is not UTF-8 in the legacy code page, U+2028 back to a
+// line break. The plain writing: each value with its line breaks as U+2028, CR LF after each line
+// (and a byte-order mark first when the first name starts with U+FEFF). Both are written out in
+// tst_fastpaths, their oracle, which compares the fast paths with them on random input made to
+// hit their edges.
 #include "data/NumbersFile.h"
 
 #include <QIODevice>
@@ -42,6 +52,7 @@ uint64_t lineBreakBytes(uint64_t word)
 // The end of the line that starts at `pos` (its CR or LF, or `end`), eight bytes at a time: a
 // data file is millions of short lines, so a call of memchr per line would cost more than the
 // search. Tells whether the line holds a byte above ASCII, the only lines that need decoding.
+// Must find the ends the plain reading splits at, a CR or LF in any place of a word.
 const char *findLineEnd(const char *pos, const char *end, bool *beyondAscii)
 {
     uint64_t seen = 0;
@@ -105,6 +116,7 @@ bool hasLineBreak(QByteArrayView value)
 }
 
 // Copies a value with word moves, a call of memcpy per value costing more than the copy of most.
+// What it writes must be byte for byte what the plain writing writes for a value with no break.
 // The last word may carry up to seven bytes past the value's end, which the next value or the
 // line end written after it covers; `readable` is where the bytes that may be read end.
 char *copyValue(char *out, QByteArrayView value, const char *readable)
@@ -169,7 +181,8 @@ char *writeRecord(char *out, const PackedEntry &entry, QByteArrayView values)
 }
 
 // Encodes the records into a buffer of about `chunkSize` bytes and hands each full buffer to
-// `deliver`, which returns false to stop. A record is never split between two buffers.
+// `deliver`, which returns false to stop. A record is never split between two buffers. The
+// buffers joined must be the plain writing of the entries, however the records fall into them.
 template <typename Deliver>
 bool encodeInChunks(const std::vector<PackedEntry> &entries, size_t chunkSize, Deliver &&deliver)
 {
@@ -265,7 +278,8 @@ uint64_t bytesEqual(uint64_t word, char byte)
     return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
-// The line ends in [pos, end): every CR and every LF, a CR LF pair counting once.
+// The line ends in [pos, end): every CR and every LF, a CR LF pair counting once, as the plain
+// reading counts them, a pair split across two words included.
 size_t countLineEnds(const char *pos, const char *end)
 {
     size_t ends = 0;
@@ -300,6 +314,8 @@ ParsedFile parseNumbersFile(QByteArrayView bytes, LegacyCodePage codePage)
 
     // Two halves read side by side: the upper from the first record that starts in it, which
     // counting the lines before it finds, the lower up to there, which it finds by itself.
+    // Together they must give the entries and missing lines of the plain reading of the whole
+    // file, which tst_fastpaths checks on files large enough to come this way.
     const char *const upperLine = nextLineStart(begin + bytes.size() / 2, end);
     auto upper = std::async(std::launch::async, [&]() -> std::optional<ParsedLines> {
         const char *first = upperLine;
