@@ -13,10 +13,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 
 # target name, then the sources it is built from
 targets=(
-    "numbers_file_fuzzer fuzz/numbers_file_fuzzer.cpp src/data/NumbersFile.cpp src/data/PackedEntry.cpp src/data/LegacyCodec.cpp"
+    "numbers_file_fuzzer fuzz/numbers_file_fuzzer.cpp src/data/NumbersFile.cpp src/data/AtomicFile.cpp src/data/PackedEntry.cpp src/data/LegacyCodec.cpp"
     "cursor_file_fuzzer fuzz/cursor_file_fuzzer.cpp src/common/CursorFile.cpp"
-    "fuzz_vcard fuzz/fuzz_vcard.cpp src/data/VCard.cpp src/data/ContactBuilder.cpp src/data/LegacyCodec.cpp"
-    "fuzz_csv fuzz/fuzz_csv.cpp src/data/CsvContacts.cpp src/data/ContactBuilder.cpp src/data/LegacyCodec.cpp"
+    "fuzz_vcard fuzz/fuzz_vcard.cpp src/data/exchange/VCard.cpp src/data/exchange/VCardParser.cpp src/data/exchange/ContactBuilder.cpp src/data/TextDecoding.cpp src/data/LegacyCodec.cpp"
+    "fuzz_csv fuzz/fuzz_csv.cpp src/data/exchange/CsvContacts.cpp src/data/exchange/CsvColumns.cpp src/data/exchange/CsvTokenizer.cpp src/data/exchange/ContactBuilder.cpp src/data/TextDecoding.cpp src/data/LegacyCodec.cpp"
 )
 
 if [[ "${1:-}" == "--list" ]]; then

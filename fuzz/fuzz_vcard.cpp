@@ -5,7 +5,7 @@
 // our own vCard, reads back into exactly the same entry (what a drag out of the list offers is
 // what came in), in lines of at most 75 bytes of valid UTF-8.
 #include "FuzzCheck.h"
-#include "data/VCard.h"
+#include "data/exchange/VCard.h"
 
 #include <QByteArray>
 

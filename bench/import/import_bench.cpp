@@ -10,7 +10,7 @@
 // Exits with 1 when a whole drop takes longer than the budget.
 #include "BenchSupport.h"
 #include "common/MessageBox.h"
-#include "data/ContactImport.h"
+#include "data/exchange/ContactImport.h"
 #include "data/PhoneBook.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"

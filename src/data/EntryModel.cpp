@@ -1,6 +1,6 @@
 #include "data/EntryModel.h"
 
-#include "data/VCard.h"
+#include "data/exchange/VCard.h"
 
 #include <QDir>
 #include <QFile>

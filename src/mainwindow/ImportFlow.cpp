@@ -2,7 +2,7 @@
 
 #include "common/ErrorReport.h"
 #include "common/MessageBox.h"
-#include "data/ContactImport.h"
+#include "data/exchange/ContactImport.h"
 #include "data/PhoneBook.h"
 
 #include <QFileInfo>

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -69,6 +70,7 @@ private slots:
     void write_usesCrLfUtf8AndLineSeparators();
     void write_deviceFailingAfterNBytes_reportsError_data();
     void write_deviceFailingAfterNBytes_reportsError();
+    void save_failingWriter_leavesOldFileAndNoTemporary_data();
     void save_failingWriter_leavesOldFileAndNoTemporary();
     void save_keepsPermissionsAndSymbolicLink();
     void save_refusesReadOnlyFileAndFolderTarget();
@@ -233,22 +235,37 @@ void TestNumbersFile::write_deviceFailingAfterNBytes_reportsError()
     QVERIFY(!error.isEmpty());
 }
 
+void TestNumbersFile::save_failingWriter_leavesOldFileAndNoTemporary_data()
+{
+    QTest::addColumn<qint64>("accepted");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("nothing written") << qint64(0) << QStringLiteral("No space left on device");
+    QTest::newRow("a few bytes") << qint64(10) << QStringLiteral("The file could not be written completely");
+    QTest::newRow("part of the first chunk")
+        << qint64(300000) << QStringLiteral("The file could not be written completely");
+    // A chunk is a little under 1 MiB: the first goes to the file whole, the second is cut short.
+    QTest::newRow("in the second chunk")
+        << qint64(1 << 20) << QStringLiteral("The file could not be written completely");
+}
+
 void TestNumbersFile::save_failingWriter_leavesOldFileAndNoTemporary()
 {
+    QFETCH(qint64, accepted);
     WorkFolder folder;
     const QByteArray old = recordBytes({filledContact(QStringLiteral("Old"))});
     writeBytes(folder.path("Numbers.dat"), old);
-    const std::vector<PackedEntry> entries(5000, PackedEntry(filledContact(QStringLiteral("New"))));
-    for (qint64 accepted : {0, 10, 300000}) {
-        const SaveResult result =
-            saveNumbersFile(folder.path("Numbers.dat"), entries, [accepted](QIODevice *) {
-                return std::unique_ptr<QIODevice>(newFailingDevice(accepted));
-            });
-        QVERIFY(!result.ok);
-        QVERIFY(!result.error.isEmpty());
-        QCOMPARE(readBytes(folder.path("Numbers.dat")), old);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Numbers.dat"});
-    }
+    const std::vector<PackedEntry> entries(20000, PackedEntry(filledContact(QStringLiteral("New"))));
+    // The records go through a device that fails after `accepted` bytes on their way to the
+    // temporary file, as a disk that fills up would.
+    const SaveResult result = replaceFile(folder.path("Numbers.dat"), [&](QIODevice &file, QString *error) {
+        const std::unique_ptr<QIODevice> failing(newFailingDevice(accepted, file));
+        return writeEntries(*failing, entries, error);
+    });
+    QVERIFY(!result.ok);
+    QTEST(result.error, "error");
+    QCOMPARE(readBytes(folder.path("Numbers.dat")), old);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Numbers.dat"});
+
     QVERIFY(saveNumbersFile(folder.path("Numbers.dat"), entries).ok);
     QCOMPARE(readBytes(folder.path("Numbers.dat")), encodeEntries(entries));
 }

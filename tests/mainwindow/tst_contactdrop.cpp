@@ -2,7 +2,7 @@
 // appended where, the saved file, the messages for files without contacts, and the vCard file a
 // drag carries.
 #include "data/EntryModel.h"
-#include "data/VCard.h"
+#include "data/exchange/VCard.h"
 #include "data/golden/GoldenContacts.h"
 #include "support/FormDriver.h"
 

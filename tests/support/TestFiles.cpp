@@ -57,31 +57,45 @@ QString WorkFolder::path(const QString &name) const
 class FailAfter : public QIODevice
 {
 public:
-    FailAfter(qint64 accepted, QObject *parent) : QIODevice(parent), left_(accepted)
+    FailAfter(qint64 accepted, QObject *parent, QIODevice *into = nullptr)
+        : QIODevice(parent), left_(accepted), into_(into)
     {
         open(QIODevice::WriteOnly);
     }
 
 protected:
     qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 size) override
+    qint64 writeData(const char *data, qint64 size) override
     {
         if (left_ <= 0) {
             setErrorString(QStringLiteral("No space left on device"));
             return -1;
         }
-        const qint64 taken = std::min(size, left_);
+        qint64 taken = std::min(size, left_);
+        if (into_) {
+            taken = into_->write(data, taken);
+            if (taken < 0) {
+                setErrorString(into_->errorString());
+                return -1;
+            }
+        }
         left_ -= taken;
         return taken;
     }
 
 private:
     qint64 left_;
+    QIODevice *into_;
 };
 
 QIODevice *newFailingDevice(qint64 bytesAccepted, QObject *parent)
 {
     return new FailAfter(bytesAccepted, parent);
+}
+
+QIODevice *newFailingDevice(qint64 bytesAccepted, QIODevice &into)
+{
+    return new FailAfter(bytesAccepted, nullptr, &into);
 }
 
 } // namespace larkspan::test

@@ -39,5 +39,7 @@ private:
 // Accepts a given number of bytes, then fails every write.
 class FailAfter;
 QIODevice *newFailingDevice(qint64 bytesAccepted, QObject *parent = nullptr);
+// The same in front of `into`, which gets the bytes it accepts.
+QIODevice *newFailingDevice(qint64 bytesAccepted, QIODevice &into);
 
 } // namespace larkspan::test

@@ -6,17 +6,12 @@
 // we do not know go to Comments as "Header: value". A field that is not valid UTF-8 is read in
 // the legacy code page, as "Numbers.dat" lines are. A row that is malformed (an open quote, text
 // after a closing quote, more fields than the header) is skipped whole and counted.
-//
-// Writing: our own sixteen column headers, UTF-8 with a byte-order mark (so that spreadsheets
-// take it as UTF-8), comma separated, CR LF.
 #pragma once
 
-#include "data/ContactBuilder.h"
+#include "data/LegacyCodec.h"
+#include "data/exchange/ContactBuilder.h"
 
-#include <QByteArray>
 #include <QByteArrayView>
-
-class QIODevice;
 
 namespace larkspan {
 
@@ -26,9 +21,5 @@ bool looksLikeContactCsv(QByteArrayView bytes);
 
 // A file whose header has no column we know gives no contacts.
 ImportedContacts parseCsvContacts(QByteArrayView bytes, LegacyCodePage codePage);
-ImportedContacts readCsvContacts(QIODevice &device, LegacyCodePage codePage);
-
-QByteArray encodeCsvContacts(const std::vector<Contact> &contacts);
-bool writeCsvContacts(QIODevice &device, const std::vector<Contact> &contacts, QString *error);
 
 } // namespace larkspan

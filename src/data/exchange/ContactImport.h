@@ -1,7 +1,8 @@
 // Reading a dropped file of any kind we know: vCard, CSV, or our own "Numbers.dat".
 #pragma once
 
-#include "data/ContactBuilder.h"
+#include "data/LegacyCodec.h"
+#include "data/exchange/ContactBuilder.h"
 
 #include <QString>
 

@@ -7,12 +7,11 @@
 // Comments as "Label: value" lines (see ContactBuilder).
 #pragma once
 
-#include "data/ContactBuilder.h"
+#include "data/LegacyCodec.h"
+#include "data/exchange/ContactBuilder.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-
-class QIODevice;
 
 namespace larkspan {
 
@@ -20,12 +19,9 @@ namespace larkspan {
 bool looksLikeVCard(QByteArrayView bytes);
 
 ImportedContacts parseVCards(QByteArrayView bytes, LegacyCodePage codePage);
-ImportedContacts readVCards(QIODevice &device, LegacyCodePage codePage);
 
 // One card, vCard 4.0, UTF-8, CR LF line ends, lines folded at 75 bytes. Phone is a home number,
 // Phone 2 an "other" one, Suburb the locality of the address; Comments is the NOTE.
 QByteArray encodeVCard(const Contact &contact);
-// Writes the cards one after another; on failure returns false with the device's description.
-bool writeVCards(QIODevice &device, const std::vector<Contact> &contacts, QString *error);
 
 } // namespace larkspan

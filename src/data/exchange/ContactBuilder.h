@@ -6,10 +6,7 @@
 #pragma once
 
 #include "data/Contact.h"
-#include "data/LegacyCodec.h"
 
-#include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -82,11 +79,5 @@ private:
 
 // A value holds something when it is not empty or blank.
 bool hasText(const QString &value);
-
-// Bytes as UTF-8: UTF-16 with a byte-order mark is converted, a UTF-8 byte-order mark dropped.
-QByteArray utf8Bytes(QByteArrayView bytes);
-// UTF-8 when the bytes are valid UTF-8, the legacy code page otherwise; without byte-order marks.
-QString decodeText(QByteArrayView bytes, LegacyCodePage codePage);
-QString withoutByteOrderMarks(QString text);
 
 } // namespace larkspan

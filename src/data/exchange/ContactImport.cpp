@@ -1,9 +1,9 @@
 // Telling a vCard, a CSV file and a "Numbers.dat" apart, and reading each with its reader.
-#include "data/ContactImport.h"
+#include "data/exchange/ContactImport.h"
 
-#include "data/CsvContacts.h"
 #include "data/NumbersFile.h"
-#include "data/VCard.h"
+#include "data/exchange/CsvContacts.h"
+#include "data/exchange/VCard.h"
 
 #include <QFileInfo>
 

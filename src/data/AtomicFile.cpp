@@ -1,0 +1,280 @@
+// Reading a whole file, and replacing one atomically.
+//
+// Written by hand rather than with QSaveFile: QSaveFile::commit() does not report a failing
+// sync or a failing flush, and a save that says it succeeded when the disk refused the data is
+// the one failure this program must not have. Nor does QSaveFile refuse a file that has no write
+// bits at all (which root could otherwise overwrite), follow a symbolic link to replace its
+// target, or clear away the temporary files of saves that were killed before their rename.
+#include "data/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace larkspan {
+
+namespace {
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Follows symbolic links to the file that a save must replace.
+QString resolveLinks(const QString &path, int *error)
+{
+    QString current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QByteArray encoded = QFile::encodeName(current);
+        struct stat info;
+        if (::lstat(encoded.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length =
+            ::readlink(encoded.constData(), target.data(), static_cast<size_t>(target.size()));
+        if (length < 0) {
+            *error = errno;
+            return {};
+        }
+        target.truncate(length);
+        const QString next = QFile::decodeName(target);
+        current = QFileInfo(next).isAbsolute() ? next : QFileInfo(current).dir().filePath(next);
+    }
+    *error = ELOOP;
+    return {};
+}
+
+// Writes to a file descriptor, retrying short writes, so that a failure is the system's own
+// (a full disk is "No space left on device", not a short count).
+class DescriptorDevice : public QIODevice
+{
+public:
+    explicit DescriptorDevice(int fd) : fd_(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t wrote = ::write(fd_, data + done, static_cast<size_t>(size - done));
+            if (wrote < 0 && errno == EINTR)
+                continue;
+            if (wrote <= 0) {
+                setErrorString(errnoText(wrote < 0 ? errno : EIO));
+                return -1;
+            }
+            done += wrote;
+        }
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Starts writing this chunk to the disk now, while the next one is being encoded, so that
+        // the sync at the end has little left to wait for. Only a hint: the sync reports failures.
+        (void)::sync_file_range(fd_, written_, size, SYNC_FILE_RANGE_WRITE);
+#endif
+        written_ += size;
+        return done;
+    }
+
+private:
+    int fd_;
+    off_t written_ = 0;
+};
+
+// Temporary files are named ".Numbers.dat.<process id>.<random>.tmp", so that a later save can
+// tell which of them were left by a save that was killed or crashed before its rename. The one
+// file this program replaces is its data file, so the name is that file's whatever the path (a
+// link named "Numbers.dat" may point at a target of any name).
+constexpr std::string_view kTempPrefix = ".Numbers.dat.";
+constexpr std::string_view kTempSuffix = ".tmp";
+
+// Removes the temporary files of saves whose process no longer exists, so that a kill in the
+// middle of a save costs at most one stray file until the next save rather than one per kill.
+// A file whose process is alive may be a save in progress and stays, and so does any name that
+// does not carry a process id. (Another PID namespace sharing the folder could make a live save
+// look dead; its rename then fails and it reports, and the data file is still whole.)
+void removeStaleTemporaries(const QString &directory)
+{
+    DIR *folder = ::opendir(QFile::encodeName(directory).constData());
+    if (!folder)
+        return;
+    const int folderFd = ::dirfd(folder);
+    const pid_t self = ::getpid();
+    while (const dirent *entry = ::readdir(folder)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || !name.starts_with(kTempPrefix) ||
+            !name.ends_with(kTempSuffix))
+            continue;
+        const std::string_view middle =
+            name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
+        const size_t dot = middle.find('.');
+        if (dot == std::string_view::npos || dot == 0)
+            continue;
+        pid_t owner = 0;
+        const auto [end, parseError] = std::from_chars(middle.data(), middle.data() + dot, owner);
+        if (parseError != std::errc() || end != middle.data() + dot || owner <= 0 || owner == self)
+            continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        struct stat info;
+        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            (void)::unlinkat(folderFd, entry->d_name, 0);
+    }
+    ::closedir(folder);
+}
+
+int openTemporary(const QString &directory, QString *tempPath)
+{
+    const QString base = directory + QLatin1Char('/') + QLatin1String(kTempPrefix) +
+                         QString::number(::getpid()) + QLatin1Char('.');
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate =
+            base + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(kTempSuffix);
+        const int fd =
+            ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            *tempPath = candidate;
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void syncDirectory(const QString &directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        // The rename has happened: the new file is in place whatever the folder sync says.
+        (void)::fsync(fd);
+        (void)::close(fd);
+    }
+}
+
+} // namespace
+
+FileBytes readWholeFile(const QString &path)
+{
+    FileBytes result;
+    // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = errnoText(errno);
+        return result;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        result.error = errnoText(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        result.error = errnoText(EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        result.error = QStringLiteral("Not a regular file");
+    } else {
+        QByteArray bytes(static_cast<qsizetype>(info.st_size) + 1, Qt::Uninitialized);
+        qsizetype used = 0;
+        for (;;) {
+            if (used == bytes.size())
+                bytes.resize(bytes.size() * 2);
+            const ssize_t got = ::read(fd, bytes.data() + used, static_cast<size_t>(bytes.size() - used));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                result.error = errnoText(errno);
+                break;
+            }
+            if (got == 0) {
+                bytes.truncate(used);
+                result.bytes = std::move(bytes);
+                result.ok = true;
+                break;
+            }
+            used += got;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+SaveResult replaceFile(const QString &path, const ContentWriter &write)
+{
+    SaveResult result;
+    int error = 0;
+    const QString target = resolveLinks(path, &error);
+    if (target.isEmpty()) {
+        result.error = errnoText(error);
+        return result;
+    }
+    const QByteArray encodedTarget = QFile::encodeName(target);
+
+    // An existing file keeps its permissions, and a write-protected one is not replaced.
+    mode_t mode = 0666 & ~[] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+    }();
+    struct stat info;
+    if (::stat(encodedTarget.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            result.error = errnoText(EISDIR);
+            return result;
+        }
+        // No write permission at all means read-only, for root as well.
+        if ((info.st_mode & 0222) == 0) {
+            result.error = errnoText(EACCES);
+            return result;
+        }
+        if (::access(encodedTarget.constData(), W_OK) != 0) {
+            result.error = errnoText(errno);
+            return result;
+        }
+        mode = info.st_mode & 07777;
+    }
+
+    const QString directory = QFileInfo(target).absolutePath();
+    removeStaleTemporaries(directory);
+    QString tempPath;
+    const int fd = openTemporary(directory, &tempPath);
+    if (fd < 0) {
+        result.error = errnoText(errno);
+        return result;
+    }
+    const QByteArray encodedTemp = QFile::encodeName(tempPath);
+    auto abandon = [&](const QString &why, bool open) {
+        if (open)
+            ::close(fd);
+        ::unlink(encodedTemp.constData());
+        result.error = why;
+        return result;
+    };
+
+    if (::fchmod(fd, mode) != 0)
+        return abandon(errnoText(errno), true);
+    {
+        DescriptorDevice file(fd);
+        QString writeError;
+        if (!write(file, &writeError))
+            return abandon(writeError, true);
+    }
+    if (::fdatasync(fd) != 0)
+        return abandon(errnoText(errno), true);
+    if (::close(fd) != 0)
+        return abandon(errnoText(errno), false);
+    if (::rename(encodedTemp.constData(), encodedTarget.constData()) != 0)
+        return abandon(errnoText(errno), false);
+    syncDirectory(directory);
+    result.ok = true;
+    return result;
+}
+
+} // namespace larkspan

@@ -1,0 +1,41 @@
+// Reading a whole file into memory, and replacing a file so that it is at every moment either
+// the complete old file or the complete new one. Nothing here knows what the bytes mean.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+namespace larkspan {
+
+struct FileBytes
+{
+    bool ok = false;
+    QByteArray bytes;
+    QString error; // the system's description when !ok
+};
+
+// Reads a whole regular file. Anything else (a folder, a FIFO, a device), a failing open or a
+// read error part-way counts as unreadable; a FIFO never blocks.
+FileBytes readWholeFile(const QString &path);
+
+struct SaveResult
+{
+    bool ok = false;
+    QString error;
+};
+
+// Writes the new contents to `out`; on failure returns false with a description in `error`.
+using ContentWriter = std::function<bool(QIODevice &out, QString *error)>;
+
+// Replaces the file at `path` with what `write` writes: it goes to a temporary file in the same
+// folder, which is synced and then renamed over the file, and the folder is synced. A failure
+// leaves the old file untouched and no temporary file behind. A file without write permission is
+// refused. A symbolic link is followed, so the link stays and its target is replaced; the file
+// keeps its permissions.
+SaveResult replaceFile(const QString &path, const ContentWriter &write);
+
+} // namespace larkspan

@@ -1,0 +1,264 @@
+// Reading contacts from CSV files by their column headers.
+#include "data/exchange/CsvContacts.h"
+
+#include "data/TextDecoding.h"
+#include "data/exchange/CsvColumns.h"
+#include "data/exchange/CsvTokenizer.h"
+
+#include <algorithm>
+
+namespace larkspan {
+
+namespace {
+
+using namespace csv;
+
+// What Google's "Type" column says of a number: "Mobile", "Work Fax", "* Home", "Other".
+unsigned phoneKindsOf(const QString &label)
+{
+    const QString text = label.toLower();
+    unsigned kinds = 0;
+    if (text.contains(QLatin1String("mobile")) || text.contains(QLatin1String("cell")))
+        kinds |= PhoneCell;
+    if (text.contains(QLatin1String("fax")))
+        kinds |= PhoneFax;
+    if (text.contains(QLatin1String("work")) || text.contains(QLatin1String("business")))
+        kinds |= PhoneWork;
+    if (text.contains(QLatin1String("home")))
+        kinds |= PhoneHome;
+    if (text.contains(QLatin1String("pager")))
+        kinds |= PhonePager;
+    if (text.contains(QLatin1String("other")))
+        kinds |= PhoneOther;
+    return kinds;
+}
+
+// Values the exports write for "not set".
+bool isPlaceholder(const QString &value)
+{
+    static const char *const placeholders[] = {"0/0/00", "0/0/0000", "00/00/0000", "Unspecified"};
+    for (const char *placeholder : placeholders)
+        if (value == QLatin1String(placeholder))
+            return true;
+    return false;
+}
+
+// Google puts several values of one kind in one field, separated by " ::: ".
+QStringList splitValues(const QString &value)
+{
+    return value.split(QStringLiteral(" ::: "), Qt::SkipEmptyParts);
+}
+
+QString cleanLabel(const QString &label)
+{
+    QString text = label.trimmed();
+    while (text.startsWith(QLatin1Char('*')))
+        text = text.mid(1).trimmed();
+    return text;
+}
+
+Contact buildRow(const Plan &plan, const QStringList &values, bool *empty)
+{
+    ContactBuilder builder;
+    QString prefix, given, middle, family, suffix;
+    std::vector<PostalAddress> addresses(plan.groups.size());
+    auto valueAt = [&](int column) {
+        return column >= 0 && column < values.size() ? values[column] : QString();
+    };
+
+    for (int index = 0; index < int(plan.columns.size()) && index < values.size(); ++index) {
+        const Column &column = plan.columns[size_t(index)];
+        const QString &value = values[index];
+        if (!hasText(value))
+            continue;
+        switch (column.role) {
+        case Role::Extra:
+            if (!isPlaceholder(value))
+                builder.addExtra(column.header, value);
+            break;
+        case Role::Ignore:
+        case Role::TypeLabel:
+            break;
+        case Role::Field:
+            builder.setField(column.field, value, column.header);
+            break;
+        case Role::Name:
+            builder.setField(Name, value, column.header);
+            break;
+        case Role::Prefix:
+            prefix = value;
+            break;
+        case Role::Given:
+            given = value;
+            break;
+        case Role::Middle:
+            middle = value;
+            break;
+        case Role::Family:
+            family = value;
+            break;
+        case Role::Suffix:
+            suffix = value;
+            break;
+        case Role::Phone:
+            builder.addPhone(column.phoneKinds, value);
+            break;
+        case Role::Email:
+            builder.addEmail(value);
+            break;
+        case Role::WebSite:
+            builder.addWebSite(value);
+            break;
+        case Role::Organization:
+            builder.setField(Work, value, column.header);
+            break;
+        case Role::Note:
+            builder.addNote(value);
+            break;
+        case Role::AddressPart: {
+            PostalAddress &address = addresses[size_t(column.group)];
+            auto append = [](QString &to, const QString &more) {
+                to = to.isEmpty() ? more : to + QLatin1String(", ") + more;
+            };
+            switch (column.part) {
+            case Part::Street:
+                append(address.street, value);
+                break;
+            case Part::Street2:
+                append(address.extended, value);
+                break;
+            case Part::Extended:
+                append(address.extended, value);
+                break;
+            case Part::PoBox:
+                address.poBox = value;
+                break;
+            case Part::City:
+                address.locality = value;
+                break;
+            case Part::Region:
+                address.region = value;
+                break;
+            case Part::PostCode:
+                address.postCode = value;
+                break;
+            case Part::Country:
+                address.country = value;
+                break;
+            case Part::Type:
+            case Part::Other:
+                break;
+            }
+            break;
+        }
+        case Role::Typed: {
+            const Group &group = plan.groups[size_t(column.group)];
+            const QString type = cleanLabel(valueAt(group.typeColumn));
+            for (const QString &one : splitValues(value)) {
+                if (group.kind == QLatin1String("phone"))
+                    builder.addPhone(phoneKindsOf(type), one);
+                else if (group.kind == QLatin1String("email"))
+                    builder.addEmail(one);
+                else if (group.kind == QLatin1String("website"))
+                    builder.addWebSite(one);
+                else {
+                    const QString service = cleanLabel(valueAt(group.serviceColumn));
+                    builder.addExtra(!service.isEmpty() ? service : !type.isEmpty() ? type : group.base, one);
+                }
+            }
+            break;
+        }
+        }
+    }
+    builder.setNameParts(prefix, given, middle, family, suffix);
+
+    // Home addresses first, then those without a kind, work and other ones last.
+    std::vector<std::pair<int, size_t>> order;
+    for (size_t g = 0; g < plan.groups.size(); ++g) {
+        const Group &group = plan.groups[g];
+        QString kind = group.kind;
+        if (group.typeColumn >= 0 && plan.columns[size_t(group.typeColumn)].role == Role::AddressPart)
+            kind = cleanLabel(valueAt(group.typeColumn)).toLower();
+        const int rank = kind == QLatin1String("home")    ? 0
+                         : kind == QLatin1String("work")  ? 2
+                         : kind == QLatin1String("other") ? 3
+                                                          : 1;
+        if (!addresses[g].isEmpty())
+            order.emplace_back(rank, g);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[rank, g] : order)
+        builder.addAddress(addresses[g], rank == 0   ? QStringLiteral("Home address")
+                                         : rank == 2 ? QStringLiteral("Work address")
+                                         : rank == 3 ? QStringLiteral("Other address")
+                                                     : QStringLiteral("Address"));
+    *empty = builder.isEmpty();
+    return builder.take();
+}
+
+QStringList decodeFields(const QList<QByteArray> &fields, LegacyCodePage codePage)
+{
+    QStringList values;
+    values.reserve(fields.size());
+    for (const QByteArray &field : fields)
+        values.append(decodeText(field, codePage));
+    return values;
+}
+
+bool isBlankRow(const CsvRow &row)
+{
+    return row.fields.size() == 1 && row.fields[0].trimmed().isEmpty();
+}
+
+} // namespace
+
+bool looksLikeContactCsv(QByteArrayView input)
+{
+    const QByteArray bytes = utf8Bytes(input.first(std::min<qsizetype>(input.size(), 8192)));
+    CsvTokenizer tokenizer(bytes);
+    const CsvRow header = tokenizer.next();
+    if (header.malformed || header.fields.size() < 2)
+        return false;
+    return csv::planColumns(decodeFields(header.fields, LegacyCodePage::Windows1252)).known;
+}
+
+ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
+{
+    ImportedContacts result;
+    const QByteArray bytes = utf8Bytes(input);
+    CsvTokenizer tokenizer(bytes);
+    // The header is the first row that is not blank.
+    CsvRow header;
+    while (!tokenizer.atEnd() && header.fields.isEmpty()) {
+        header = tokenizer.next();
+        if (isBlankRow(header))
+            header = CsvRow();
+    }
+    if (header.fields.isEmpty() || header.malformed)
+        return result;
+    const csv::Plan plan = csv::planColumns(decodeFields(header.fields, codePage));
+    if (!plan.known)
+        return result;
+    const qsizetype width = header.fields.size();
+    while (!tokenizer.atEnd()) {
+        CsvRow row = tokenizer.next();
+        if (isBlankRow(row))
+            continue;
+        // Fields past the header belong to no column: we cannot tell what the row holds.
+        for (qsizetype i = width; i < row.fields.size() && !row.malformed; ++i)
+            if (!row.fields[i].trimmed().isEmpty())
+                row.malformed = true;
+        if (row.malformed) {
+            ++result.unreadable;
+            continue;
+        }
+        bool empty = false;
+        Contact contact = buildRow(plan, decodeFields(row.fields, codePage), &empty);
+        if (!empty)
+            result.contacts.push_back(std::move(contact));
+    }
+    return result;
+}
+
+} // namespace larkspan
