@@ -11,30 +11,43 @@ TEST_PACKAGES = $(RUN_PACKAGES) xvfb xauth poppler-utils cups cups-client cups-b
 
 FUZZ_SECONDS ?= 60
 
-run: deps-run build
+# Each command configures its build folder with all the options it needs, so that they can follow
+# one another in any order. `make run` builds the program alone; `make test` also builds the tests
+# and the benchmarks (it runs only the check of the benchmarks' phone books).
+RUN_OPTIONS   = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DCARDINDEX_BENCH=OFF
+TEST_OPTIONS  = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DCARDINDEX_BENCH=ON
+BENCH_OPTIONS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DCARDINDEX_BENCH=ON
+SANITIZE_OPTIONS = -DCMAKE_BUILD_TYPE=Debug -DCARDINDEX_SANITIZE=ON -DBUILD_TESTING=ON -DCARDINDEX_BENCH=ON
+
+# $(call configure_and_build,FOLDER,OPTIONS)
+configure_and_build = cmake -S . -B $(1) -G Ninja $(2) && cmake --build $(1) -j $(JOBS)
+
+run: deps-run
+	$(call configure_and_build,$(BUILD),$(RUN_OPTIONS))
 	./$(BUILD)/cardindex
 
+# The program, the tests and the benchmarks, as `make test` runs them.
 build:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS)
+	$(call configure_and_build,$(BUILD),$(TEST_OPTIONS))
 
 test: deps-test build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The same tests built with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 test-asan: deps-test
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCARDINDEX_SANITIZE=ON
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	$(call configure_and_build,$(ASAN_BUILD),$(SANITIZE_OPTIONS))
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    ctest --output-on-failure -j $(JOBS)
 
-bench: deps-test build
+bench: deps-test
+	$(call configure_and_build,$(BUILD),$(BENCH_OPTIONS))
 	./bench/run.sh $(BUILD)
 
-# Fuzzes the file readers and the cursor loader with clang's libFuzzer, FUZZ_SECONDS each.
+# Fuzzes the file readers and the cursor loader with clang's libFuzzer, FUZZ_SECONDS each
+# (clang and libclang-rt-14-dev are for this alone).
 fuzz: deps-test
-	./fuzz/run.sh $(FUZZ_SECONDS)
+	JOBS=$(JOBS) ./fuzz/run.sh $(FUZZ_SECONDS)
 
 deps-run:
 	@tools/ensure-packages.sh $(RUN_PACKAGES)

@@ -164,9 +164,7 @@ private slots:
 
 void TestCursorFile::shippedHandCursor()
 {
-    const QString sourceDir = qEnvironmentVariable("CARDINDEX_SOURCE_DIR");
-    const QString path =
-        sourceDir.isEmpty() ? QFINDTESTDATA("../../assets/HAND-M.CUR") : sourceDir + "/assets/HAND-M.CUR";
+    const QString path = QStringLiteral(CARDINDEX_SOURCE_DIR "/assets/HAND-M.CUR");
     const CursorLoad load = readCursorFile(path);
     QVERIFY2(load.ok, qPrintable(load.error));
     QCOMPARE(load.image.size(), QSize(32, 32));

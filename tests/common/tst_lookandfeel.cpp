@@ -29,7 +29,7 @@ QColor face()
 
 QString sourceFile(const QString &relative)
 {
-    return qEnvironmentVariable("CARDINDEX_SOURCE_DIR", QStringLiteral(".")) + QLatin1Char('/') + relative;
+    return QStringLiteral(CARDINDEX_SOURCE_DIR "/") + relative;
 }
 
 // Moves the mouse onto `widget` (at `at`, or its centre) the way the window system does.

@@ -23,8 +23,7 @@ namespace larkspan::test {
 
 inline QString goldenPath(const QString &name = {})
 {
-    return QDir(qEnvironmentVariable("CARDINDEX_SOURCE_DIR") + QStringLiteral("/tests/data/golden"))
-        .filePath(name);
+    return QDir(QStringLiteral(CARDINDEX_GOLDEN_DIR)).filePath(name);
 }
 
 inline Contact contactWith(std::initializer_list<std::pair<Field, QString>> values)
