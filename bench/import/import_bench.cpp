@@ -10,8 +10,8 @@
 // Exits with 1 when a whole drop takes longer than the budget.
 #include "BenchSupport.h"
 #include "common/MessageBox.h"
-#include "data/exchange/ContactImport.h"
 #include "data/PhoneBook.h"
+#include "data/exchange/ContactImport.h"
 #include "mainwindow/EntryList.h"
 #include "mainwindow/Form1.h"
 

@@ -2,8 +2,8 @@
 
 #include "common/ErrorReport.h"
 #include "common/MessageBox.h"
-#include "data/exchange/ContactImport.h"
 #include "data/PhoneBook.h"
+#include "data/exchange/ContactImport.h"
 
 #include <QFileInfo>
 #include <QScopedValueRollback>
