@@ -147,7 +147,7 @@ void Form2::PushButton1_Click()
         }
         txtName->setFocus();
     });
-    p.step(106, [&] { require(book_.save()); });
+    p.step(106, [&] { requireSaved(book_.save()); });
     p.step(108, [&] { accept(); });
 }
 

@@ -34,6 +34,11 @@ QString errorReportText(const QString &label, const QString &description, int li
            QLatin1String(kSupportAddress);
 }
 
+void tellUser(const QString &text)
+{
+    MsgBox(text, QMessageBox::Ok, QMessageBox::Information);
+}
+
 void ReportError(const QString &label, const QString &description, int line)
 {
     MsgBox(errorReportText(label, description, line), QMessageBox::Ok, QMessageBox::Warning,

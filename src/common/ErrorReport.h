@@ -33,6 +33,17 @@ template <typename Result> void require(const Result &result)
         fail(result.error);
 }
 
+// Tells the user, in a box with the application title, something that is no failure.
+void tellUser(const QString &text);
+
+// The same for a save, which may first have taken in what another program wrote (`otherWriter`).
+template <typename Saved> void requireSaved(const Saved &saved)
+{
+    if (!saved.otherWriter.isEmpty())
+        tellUser(saved.otherWriter);
+    require(saved);
+}
+
 // The address that the report asks the user to send a screenshot to.
 inline constexpr char kSupportAddress[] = "support@larkspan-cardindex.example";
 

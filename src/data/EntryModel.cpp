@@ -104,6 +104,12 @@ void EntryModel::replaceAll(std::vector<PackedEntry> rows)
     endResetModel();
 }
 
+void EntryModel::replaceMerged(std::vector<PackedEntry> rows, const std::vector<int> &rowOfOld)
+{
+    replaceAll(std::move(rows));
+    emit entriesMerged(rowOfOld);
+}
+
 void EntryModel::sortByName()
 {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -41,6 +41,8 @@ public:
     int append(std::vector<PackedEntry> entries);
     void remove(int row);
     void replaceAll(std::vector<PackedEntry> rows);
+    // Replaces the rows with those of a merge; `rowOfOld` gives each old row's new row (-1: gone).
+    void replaceMerged(std::vector<PackedEntry> rows, const std::vector<int> &rowOfOld);
     void sortByName();
 
     // Dragging out: the row of the first index as text/vcard and as a .vcf file in a temporary
@@ -62,6 +64,8 @@ public:
     static QString cardFileName(const QString &contactName);
 
 signals:
+    // The rows were replaced by a merge with what another program wrote (after the reset).
+    void entriesMerged(const std::vector<int> &rowOfOld);
     // Local files were dropped on the list; they are to be read once the drop is over.
     void filesDropped(const QStringList &paths);
     // The .vcf file of a drag could not be written; the drag goes on with the card as data.

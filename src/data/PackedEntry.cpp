@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,14 +11,25 @@
 namespace larkspan {
 
 namespace {
-constexpr size_t kHeader = sizeof(uint32_t) * kFieldCount;
+// A block is never changed once made, so copies of an entry share it: the phone book keeps the
+// entries as they were last read or written beside the list, and that copy costs a pointer per
+// entry. The count of owners comes first, then the field ends, then the bytes.
+using RefCount = std::atomic<uint32_t>;
+constexpr size_t kEnds = 8;
+static_assert(sizeof(RefCount) <= kEnds && alignof(RefCount) <= kEnds);
+constexpr size_t kHeader = kEnds + sizeof(uint32_t) * kFieldCount;
+
+RefCount &owners(char *block)
+{
+    return *std::launder(reinterpret_cast<RefCount *>(block));
+}
 
 // Reading a field is the innermost step of saving, sorting and searching: this helper, unlike a
 // member function of the class, is always inlined.
 inline uint32_t fieldEnd(const char *block, int field)
 {
     uint32_t value;
-    std::memcpy(&value, block + sizeof(uint32_t) * static_cast<size_t>(field), sizeof value);
+    std::memcpy(&value, block + kEnds + sizeof(uint32_t) * static_cast<size_t>(field), sizeof value);
     return value;
 }
 
@@ -43,7 +55,8 @@ char *allocateBlock(const std::array<QByteArrayView, kFieldCount> &fields)
         offset += static_cast<uint32_t>(f.size());
         ends[i] = offset;
     }
-    std::memcpy(block, ends, kHeader);
+    new (block) RefCount(1);
+    std::memcpy(block + kEnds, ends, sizeof ends);
     return block;
 }
 } // namespace
@@ -64,15 +77,10 @@ PackedEntry::PackedEntry(const Contact &contact)
     block_ = allocateBlock(views);
 }
 
-PackedEntry::PackedEntry(const PackedEntry &other)
+PackedEntry::PackedEntry(const PackedEntry &other) noexcept : block_(other.block_)
 {
-    if (other.block_) {
-        const size_t size = other.blockSize();
-        block_ = static_cast<char *>(std::malloc(size));
-        if (!block_)
-            throw std::bad_alloc();
-        std::memcpy(block_, other.block_, size);
-    }
+    if (block_)
+        owners(block_).fetch_add(1, std::memory_order_relaxed);
 }
 
 PackedEntry &PackedEntry::operator=(const PackedEntry &other)
@@ -92,7 +100,10 @@ PackedEntry &PackedEntry::operator=(PackedEntry &&other) noexcept
 
 PackedEntry::~PackedEntry()
 {
-    std::free(block_);
+    if (block_ && owners(block_).fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        owners(block_).~RefCount();
+        std::free(block_);
+    }
 }
 
 uint32_t PackedEntry::end(int field) const
@@ -103,11 +114,6 @@ uint32_t PackedEntry::end(int field) const
 const char *PackedEntry::bytes() const
 {
     return block_ + kHeader;
-}
-
-size_t PackedEntry::blockSize() const
-{
-    return kHeader + fieldEnd(block_, kFieldCount - 1);
 }
 
 QByteArrayView PackedEntry::utf8(Field field) const
@@ -148,6 +154,8 @@ Contact PackedEntry::toContact() const
 
 bool PackedEntry::operator==(const PackedEntry &other) const
 {
+    if (block_ == other.block_)
+        return true;
     for (int i = 0; i < kFieldCount; ++i)
         if (utf8(Field(i)) != other.utf8(Field(i)))
             return false;

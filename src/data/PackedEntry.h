@@ -1,6 +1,7 @@
 // One contact stored compactly: a single heap block holding the end offsets of the sixteen
 // fields followed by their UTF-8 bytes. A phone book of a million entries costs little more
-// than its file; a QString is built only when a field is shown or read.
+// than its file; a QString is built only when a field is shown or read. Copies share the block
+// (it never changes; setText makes a new one), so a copy of the whole list is cheap.
 #pragma once
 
 #include "data/Contact.h"
@@ -19,7 +20,7 @@ public:
     PackedEntry() = default; // every field empty, no allocation
     explicit PackedEntry(const std::array<QByteArrayView, kFieldCount> &utf8Fields);
     explicit PackedEntry(const Contact &contact);
-    PackedEntry(const PackedEntry &other);
+    PackedEntry(const PackedEntry &other) noexcept;
     PackedEntry(PackedEntry &&other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
     PackedEntry &operator=(const PackedEntry &other);
     PackedEntry &operator=(PackedEntry &&other) noexcept;
@@ -35,10 +36,10 @@ public:
     bool operator==(const PackedEntry &other) const;
 
 private:
-    // The block starts with kFieldCount end offsets (relative to the byte area).
+    // The block starts with its count of owners and kFieldCount end offsets (relative to the
+    // byte area).
     uint32_t end(int field) const;
     const char *bytes() const;
-    size_t blockSize() const;
 
     char *block_ = nullptr;
 };

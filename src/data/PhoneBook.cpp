@@ -1,35 +1,97 @@
 #include "data/PhoneBook.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
+#include <cerrno>
 #include <exception>
+#include <thread>
+
+#include <sys/stat.h>
 
 namespace larkspan {
+
+namespace {
+
+struct StableRead
+{
+    FileBytes file;
+    FileIdentity identity;
+    bool settled = true; // false: the file kept changing while it was read
+};
+
+// Reads the file whole, again while another program is in the middle of writing it (its identity
+// differs before and after the reading), for half a second at most.
+StableRead readStable(const QString &path)
+{
+    StableRead read;
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        read.identity = observeFile(path);
+        read.file = readWholeFile(path);
+        if (!read.file.ok || observeFile(path).sameAs(read.identity))
+            return read;
+    }
+    read.settled = false;
+    return read;
+}
+
+} // namespace
+
+QString describeMerge(const MergeCounts &counts, const QString &fileName)
+{
+    QString text =
+        QStringLiteral("\"%1\" was changed by another program since this one last read or saved it. "
+                       "Its changes are now in the list together with yours:\n")
+            .arg(fileName);
+    const std::pair<int, const char *> lines[] = {
+        {counts.added, "Entries added there, now at the end of the list: %1"},
+        {counts.removed, "Entries removed there: %1"},
+        {counts.changed, "Entries changed there: %1"},
+        {counts.keptTwice, "Entries changed both there and here, kept twice (their version at the end of the "
+                           "list): %1"},
+        {counts.keptChanged, "Entries changed on one side and removed on the other, kept: %1"},
+    };
+    for (const auto &[count, line] : lines)
+        if (count > 0)
+            text += QLatin1Char('\n') + QString::fromLatin1(line).arg(count);
+    return text;
+}
 
 PhoneBook::PhoneBook(const QString &dataFile)
     : path_(QDir::current().absoluteFilePath(dataFile)), codePage_(legacyCodePageFor(QLocale()))
 {
 }
 
+bool PhoneBook::fileMissing() const
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path_).constData(), &info) != 0 && errno == ENOENT;
+}
+
 LoadResult PhoneBook::load()
 {
     LoadResult result;
     try {
-        FileBytes file = readWholeFile(path_);
-        if (file.ok) {
-            ParsedFile parsed = parseNumbersFile(file.bytes, codePage_);
-            file.bytes = QByteArray();
+        StableRead read = readStable(path_);
+        if (read.file.ok) {
+            ParsedFile parsed = parseNumbersFile(read.file.bytes, codePage_);
+            read.file.bytes = QByteArray();
             model_.replaceAll(std::move(parsed.entries));
+            base_ = model_.store().rows();
+            known_ = read.identity;
             result.missingLines = parsed.missingLines;
             result.ok = true;
         } else {
-            result.error = file.error;
+            result.error = read.file.error;
         }
     } catch (const std::exception &e) {
         // Whatever stopped the reading (memory, a record too large), the file was not read whole.
         result.error = QString::fromLocal8Bit(e.what());
+        base_.clear();
         model_.replaceAll({});
     }
     if (result.ok) {
@@ -44,11 +106,53 @@ LoadResult PhoneBook::load()
     return result;
 }
 
-SaveResult PhoneBook::save()
+BookSave PhoneBook::save()
 {
     if (state_ == FileState::Unreadable)
-        return {false, refusal_};
-    return saveNumbersFile(path_, model_.store().rows());
+        return {false, refusal_, {}};
+    const QString fileName = QFileInfo(path_).fileName();
+    BookSave result;
+    const FolderLock lock(path_);
+    const FileIdentity now = observeFile(path_);
+    // A file that is gone since holds nothing to merge: the list is written as it is.
+    if (now.exists && (known_.racy || !now.sameAs(known_))) {
+        const StableRead read = readStable(path_);
+        if (!read.settled || !read.file.ok) {
+            result.error =
+                QStringLiteral("\"%1\" was changed by another program and could not be read again (%2), "
+                               "so it is not overwritten. Your entries are still in the list; save "
+                               "again later.")
+                    .arg(fileName,
+                         read.settled ? read.file.error : QStringLiteral("it is still being written"));
+            return result;
+        }
+        try {
+            ParsedFile theirs = parseNumbersFile(read.file.bytes, codePage_);
+            if (theirs.entries != base_) {
+                MergeResult merged = mergeEntries(base_, theirs.entries, model_.store().rows());
+                if (merged.counts.any()) { // not when the other program only put them in another order
+                    result.otherWriter = describeMerge(merged.counts, fileName);
+                    model_.replaceMerged(std::move(merged.entries), merged.rowOfOurs);
+                }
+            }
+            base_ = std::move(theirs.entries);
+            known_ = read.identity;
+        } catch (const std::exception &e) {
+            result.error =
+                QStringLiteral("\"%1\" was changed by another program and could not be read again (%2), "
+                               "so it is not overwritten. Your entries are still in the list.")
+                    .arg(fileName, QString::fromLocal8Bit(e.what()));
+            return result;
+        }
+    }
+    const SaveResult saved = saveNumbersFile(path_, model_.store().rows());
+    result.ok = saved.ok;
+    result.error = saved.error;
+    if (saved.ok) {
+        base_ = model_.store().rows();
+        known_ = observeWrittenFile(path_);
+    }
+    return result;
 }
 
 int PhoneBook::append(const Contact &contact)

@@ -6,7 +6,9 @@
 // Its operations return what failed; they never show anything. The windows report.
 #pragma once
 
+#include "data/EntryMerge.h"
 #include "data/EntryModel.h"
+#include "data/FileIdentity.h"
 #include "data/LegacyCodec.h"
 #include "data/NumbersFile.h"
 
@@ -23,6 +25,18 @@ struct LoadResult
     // Lines missing from a last record that the end of the file cut short (0 to 15).
     int missingLines = 0;
 };
+
+struct BookSave
+{
+    bool ok = false;
+    QString error;
+    // What came from another program that wrote the file since this one last read or wrote it,
+    // for the user; empty when nothing did.
+    QString otherWriter;
+};
+
+// The text that tells the user what a merge took from the other writer.
+QString describeMerge(const MergeCounts &counts, const QString &fileName);
 
 class PhoneBook
 {
@@ -51,12 +65,18 @@ public:
     const PackedEntry &entry(int row) const { return model_.store().at(row); }
     QString text(int row, Field field) const { return model_.store().text(row, field); }
 
+    // Whether there is no file at all by the name. A symbolic link whose target cannot be
+    // reached (a share not mounted yet) is there: reading it fails, and it is never replaced.
+    bool fileMissing() const;
     // Reads the file whole into the list, replacing what the list held. A file that cannot be
     // read, or whose reading fails part-way for any reason, leaves the list empty and makes every
     // later save a refusal.
     LoadResult load();
     // Replaces the file with the list, atomically; refused when the file could not be read.
-    SaveResult save();
+    // When another program has written the file since this one last read or wrote it, its
+    // changes are first merged into the list (see EntryMerge.h), and the model tells its views
+    // where each row went (EntryModel::entriesMerged).
+    BookSave save();
 
     // Appends at the end of the list; returns the row of the first.
     int append(const Contact &contact);
@@ -74,6 +94,10 @@ private:
     FileState state_ = FileState::NotRead;
     QString refusal_;
     EntryModel model_;
+    // The file as this program last read or wrote it, and the entries it then held (they share
+    // their storage with the list's).
+    FileIdentity known_;
+    std::vector<PackedEntry> base_;
 };
 
 } // namespace larkspan

@@ -5,7 +5,6 @@
 #include "addentry/Form2.h"
 #include "common/AppTitle.h"
 #include "common/FaceColour.h"
-#include "common/FileExists.h"
 #include "common/HoverPointer.h"
 #include "common/MessageBox.h"
 #include "common/PushButton.h"
@@ -123,6 +122,10 @@ void Form1::buildControls()
     // Read once the drop is over, so that the drag source is not kept waiting while the user answers.
     connect(&book_.model(), &EntryModel::filesDropped, this, &Form1::ListView1_OLEDragDrop,
             Qt::QueuedConnection);
+    // A save that merged another program's changes replaced the rows: the entry shown stays shown.
+    connect(&book_.model(), &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { rowBeforeReset_ = ListView1->selectedRow(); });
+    connect(&book_.model(), &EntryModel::entriesMerged, this, &Form1::showAfterMerge);
     connect(&book_.model(), &EntryModel::cardFileFailed, this, [](const QString &description) {
         // Without the file the card can still be dropped on address books that take the data.
         Procedure(QStringLiteral("Form1.ListView1_OLEStartDrag")).report(100, description);
@@ -235,7 +238,7 @@ void Form1::createColumns()
 void Form1::Load_It(Procedure &formLoad)
 {
     bool exists = true;
-    formLoad.step(110, [&] { exists = FileExists(book_.path()); });
+    formLoad.step(110, [&] { exists = !book_.fileMissing(); });
     if (!exists) {
         Save_It();
         return;
@@ -253,7 +256,7 @@ void Form1::Load_It(Procedure &formLoad)
 bool Form1::Save_It()
 {
     Procedure p(QStringLiteral("Form1.Save_It"));
-    return p.step(100, [&] { require(book_.save()); });
+    return p.step(100, [&] { requireSaved(book_.save()); });
 }
 
 void Form1::Sort_it()
@@ -298,6 +301,20 @@ void Form1::ListView1_ItemClick(int row)
         const QString value = book_.text(row, f.field);
         setEditText(f.field, f.field == State ? value.toUpper() : value);
     }
+}
+
+void Form1::showAfterMerge(const std::vector<int> &rowOfOld)
+{
+    const int row = rowBeforeReset_ >= 0 && static_cast<size_t>(rowBeforeReset_) < rowOfOld.size()
+                        ? rowOfOld[static_cast<size_t>(rowBeforeReset_)]
+                        : -1;
+    if (row < 0) {
+        ListView1->clearSelection();
+        clearEditFields();
+        return;
+    }
+    ListView1->select(row);
+    ListView1_ItemClick(row);
 }
 
 void Form1::writeBack(Field field)

@@ -89,12 +89,14 @@ private:
     void ApplySkin();
     void writeBack(Field field);
     void clearEditFields();
+    void showAfterMerge(const std::vector<int> &rowOfOld);
 
     PhoneBook &book_;
     QString applicationFolder_;
     ImportFlow import_;
     HoverPointer *pointer_ = nullptr;
     std::unique_ptr<SkinFramework> SkinFramework1;
+    int rowBeforeReset_ = -1;
 
     QGroupBox *Frame2 = nullptr;
     QLineEdit *txtSearch = nullptr;

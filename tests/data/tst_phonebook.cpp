@@ -96,7 +96,7 @@ void TestPhoneBook::unreadableFile_refusesEverySave()
     QCOMPARE(book.fileState(), PhoneBook::FileState::Unreadable);
     book.append(filledContact("Typed later"));
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const SaveResult saved = book.save();
+        const BookSave saved = book.save();
         QVERIFY(!saved.ok);
         QVERIFY2(saved.error.startsWith(QStringLiteral("\"Numbers.dat\" could not be read when the program "
                                                        "started (") +
