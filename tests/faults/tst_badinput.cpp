@@ -1,6 +1,7 @@
 // Hostile "Numbers.dat" files met by the real start-up: line ends without text, NUL bytes, stray
 // byte-order marks, every kind of broken UTF-8, a 50 MB line, more than a million and a half
-// lines, and things that are not files at all (a folder, a FIFO, symbolic links in a loop).
+// lines, and things that are not files at all (a folder, a FIFO, symbolic links in a loop, a
+// link to a file that is not there).
 //
 // Whatever the file, the program must start without crashing or waiting, keep every line it could
 // read, report exactly what it must, and never lose a loaded line by saving: each readable case is
@@ -487,9 +488,12 @@ void TestBadInput::notAFile_isReportedOnceAndNeverWritten_data()
     QTest::newRow("FIFO") << "FIFO"
                           << "Form1.Form_Load at line 112";
     QTest::newRow("two links in a loop") << "loop"
-                                         << "";
+                                         << "Form1.Form_Load at line 112";
     QTest::newRow("link to itself") << "self link"
-                                    << "";
+                                    << "Form1.Form_Load at line 112";
+    // A share that is not mounted yet: the link is there, its target is not.
+    QTest::newRow("link to a file not there") << "dangling link"
+                                              << "Form1.Form_Load at line 112";
 }
 
 void TestBadInput::notAFile_isReportedOnceAndNeverWritten()
@@ -505,6 +509,10 @@ void TestBadInput::notAFile_isReportedOnceAndNeverWritten()
     } else if (kind == "loop") {
         QCOMPARE(::symlink("Other.dat", path.constData()), 0);
         QCOMPARE(::symlink("Numbers.dat", QFile::encodeName(folder_->path("Other.dat")).constData()), 0);
+    } else if (kind == "dangling link") {
+        QCOMPARE(
+            ::symlink(QFile::encodeName(folder_->path("share/Numbers.dat")).constData(), path.constData()),
+            0);
     } else {
         QCOMPARE(::symlink("Numbers.dat", path.constData()), 0);
     }
@@ -528,6 +536,7 @@ void TestBadInput::notAFile_isReportedOnceAndNeverWritten()
         QVERIFY(!form.Save_It());
         QCOMPARE(boxes_->boxes().size(), 1);
         QVERIFY(boxes_->texts()[0].contains("Form1.Save_It at line 100"));
+        QVERIFY(boxes_->texts()[0].contains("could not be read when the program started"));
     }
     QCOMPARE(form.phoneBook().count(), 1);
     QCOMPARE(snapshot(folder_->path()), before);

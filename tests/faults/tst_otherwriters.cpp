@@ -4,9 +4,9 @@
 // removed stays removed.
 #include "common/AppTitle.h"
 #include "data/PhoneBook.h"
+#include "support/BookCopy.h"
 #include "support/FormDriver.h"
 
-#include <QProcess>
 #include <QTest>
 
 #include <fcntl.h>
@@ -72,48 +72,6 @@ void rewriteInPlace(const QString &path, const QByteArray &bytes)
     QCOMPARE(::futimens(fd, times), 0);
     ::close(fd);
 }
-
-class BookCopy
-{
-public:
-    explicit BookCopy(const QString &dataFile)
-    {
-        process_.start(QStringLiteral(CARDINDEX_BOOKCOPY), {dataFile});
-        started_ = process_.waitForStarted() && waitFor("ready");
-    }
-    ~BookCopy()
-    {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(10000))
-            process_.kill();
-    }
-    bool started() const { return started_; }
-    // Runs one command; returns what the copy printed before its "ok", or "failed".
-    QString run(const QString &command)
-    {
-        process_.write(command.toUtf8() + '\n');
-        QString printed;
-        return waitFor("ok", &printed) ? printed : QStringLiteral("failed");
-    }
-
-private:
-    bool waitFor(const char *word, QString *printed = nullptr)
-    {
-        for (;;) {
-            while (!process_.canReadLine())
-                if (!process_.waitForReadyRead(60000))
-                    return false;
-            const QString line = QString::fromUtf8(process_.readLine()).trimmed();
-            if (line == QLatin1String(word))
-                return true;
-            if (printed)
-                *printed += line + QLatin1Char('\n');
-        }
-    }
-
-    QProcess process_;
-    bool started_ = false;
-};
 
 } // namespace
 
@@ -210,8 +168,8 @@ void TestOtherWriters::twoCopies_neverLoseAnEntry()
     WorkFolder folder;
     const QString path = folder.path("Numbers.dat");
     writeBytes(path, recordBytes(namedList({"Ann", "Bob", "Cid"})));
-    BookCopy a(path);
-    BookCopy b(path);
+    BookCopy a(QStringLiteral(CARDINDEX_BOOKCOPY), path);
+    BookCopy b(QStringLiteral(CARDINDEX_BOOKCOPY), path);
     QVERIFY(a.started() && b.started());
     QVERIFY(a.run("add Carol").isEmpty());
     QVERIFY(a.run("save").startsWith("saved"));
