@@ -4,8 +4,11 @@
 // sync or a failing flush, and a save that says it succeeded when the disk refused the data is
 // the one failure this program must not have. Nor does QSaveFile refuse a file that has no write
 // bits at all (which root could otherwise overwrite), follow a symbolic link to replace its
-// target, or clear away the temporary files of saves that were killed before their rename.
+// target, keep the old file's owner, group, ACL and extended attributes (FileMetadata.cpp), or
+// clear away the temporary files of saves that were killed before their rename.
 #include "data/AtomicFile.h"
+
+#include "data/FileMetadata.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +21,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -250,7 +254,9 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     }
     const QByteArray encodedTarget = QFile::encodeName(target);
 
-    // An existing file keeps its permissions, and a write-protected one is not replaced.
+    // An existing file keeps its owner, group, permissions, ACL and extended attributes, and a
+    // write-protected one is not replaced. A new one gets what the umask allows.
+    std::optional<FileMetadata> old;
     mode_t mode = 0666 & ~[] {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -271,7 +277,11 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
             result.error = errnoText(errno);
             return result;
         }
-        mode = info.st_mode & 07777;
+        old.emplace();
+        if (!readFileMetadata(encodedTarget, info, &*old, &error)) {
+            result.error = errnoText(error);
+            return result;
+        }
     }
 
     const QString directory = QFileInfo(target).absolutePath();
@@ -298,8 +308,13 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     if (lockFd < 0)
         return abandon(errnoText(errno), true);
 
-    if (::fchmod(fd, mode) != 0)
+    if (old) {
+        const QString refusal = applyFileMetadata(fd, *old, target);
+        if (!refusal.isEmpty())
+            return abandon(refusal, true);
+    } else if (::fchmod(fd, mode) != 0) {
         return abandon(errnoText(errno), true);
+    }
     {
         DescriptorDevice file(fd);
         QString writeError;
