@@ -36,6 +36,19 @@ QString errnoText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// What start-up says of such a data file ("Not a regular file"), with its path and kind.
+QString notRegularText(const QString &path, mode_t mode)
+{
+    const char *kind = S_ISDIR(mode)    ? "a folder"
+                       : S_ISFIFO(mode) ? "a FIFO"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : "an unknown kind of file";
+    return QStringLiteral("\"%1\" is not a regular file (it is %2), so it is not overwritten.")
+        .arg(path, QLatin1String(kind));
+}
+
 // Follows symbolic links to the file that a save must replace.
 QString resolveLinks(const QString &path, int *error)
 {
@@ -264,8 +277,8 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     }();
     struct stat info;
     if (::stat(encodedTarget.constData(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            result.error = errnoText(EISDIR);
+        if (!S_ISREG(info.st_mode)) {
+            result.error = notRegularText(target, info.st_mode);
             return result;
         }
         // No write permission at all means read-only, for root as well.
@@ -289,7 +302,11 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     QString tempPath;
     const int fd = openTemporary(directory, &tempPath);
     if (fd < 0) {
-        result.error = errnoText(errno);
+        error = errno;
+        result.error =
+            error == ENOENT || error == ENOTDIR
+                ? QStringLiteral("The folder \"%1\" is gone (%2).").arg(directory, errnoText(error))
+                : errnoText(error);
         return result;
     }
     // The lock lives as long as either descriptor, so that it outlasts the close that is checked
@@ -325,6 +342,10 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
         return abandon(errnoText(errno), true);
     if (::close(fd) != 0)
         return abandon(errnoText(errno), false);
+    // Whatever came under the name while the list was written (a FIFO, a device, a folder or a
+    // link to one) is not renamed over. stat does not open it, so nothing blocks or notices.
+    if (::stat(encodedTarget.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return abandon(notRegularText(target, info.st_mode), false);
     if (::rename(encodedTemp.constData(), encodedTarget.constData()) != 0)
         return abandon(errnoText(errno), false);
     ::close(lockFd);
