@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 
 RUN_PACKAGES  = cmake ninja-build g++ qt6-base-dev fonts-liberation
 TEST_PACKAGES = $(RUN_PACKAGES) xvfb xauth poppler-utils cups cups-client cups-bsd cups-filters \
-                libfiu-dev fiu-utils util-linux python3 clang libclang-rt-14-dev abook
+                libfiu-dev fiu-utils util-linux python3 clang libclang-rt-14-dev abook acl attr passwd
 
 .PHONY: run test test-asan bench fuzz build deps-run deps-test clean format
 

@@ -4,8 +4,11 @@
 // sync or a failing flush, and a save that says it succeeded when the disk refused the data is
 // the one failure this program must not have. Nor does QSaveFile refuse a file that has no write
 // bits at all (which root could otherwise overwrite), follow a symbolic link to replace its
-// target, or clear away the temporary files of saves that were killed before their rename.
+// target, keep the old file's owner, group, ACL and extended attributes (FileMetadata.cpp), or
+// clear away the temporary files of saves that were killed before their rename.
 #include "data/AtomicFile.h"
+
+#include "data/FileMetadata.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +18,12 @@
 
 #include <cerrno>
 #include <charconv>
-#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +34,19 @@ namespace {
 QString errnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What start-up says of such a data file ("Not a regular file"), with its path and kind.
+QString notRegularText(const QString &path, mode_t mode)
+{
+    const char *kind = S_ISDIR(mode)    ? "a folder"
+                       : S_ISFIFO(mode) ? "a FIFO"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : "an unknown kind of file";
+    return QStringLiteral("\"%1\" is not a regular file (it is %2), so it is not overwritten.")
+        .arg(path, QLatin1String(kind));
 }
 
 // Follows symbolic links to the file that a save must replace.
@@ -92,48 +109,64 @@ private:
     off_t written_ = 0;
 };
 
-// Temporary files are named ".Numbers.dat.<process id>.<random>.tmp", so that a later save can
-// tell which of them were left by a save that was killed or crashed before its rename. The one
-// file this program replaces is its data file, so the name is that file's whatever the path (a
-// link named "Numbers.dat" may point at a target of any name).
+// Temporary files are named ".Numbers.dat.<process id>.<random>.tmp". The one file this program
+// replaces is its data file, so the name is that file's whatever the path (a link named
+// "Numbers.dat" may point at a target of any name).
+//
+// A save holds an exclusive flock on its temporary file from just after creating it until after
+// its rename, and the kernel drops the lock however the process ends. So a temporary file whose
+// lock another save can take was left by a save that was killed or crashed. The lock means the
+// same in every pid namespace that shares the folder (a container saving into it), which the
+// process id in the name does not; the id stays in the name for whoever looks at the folder.
 constexpr std::string_view kTempPrefix = ".Numbers.dat.";
 constexpr std::string_view kTempSuffix = ".tmp";
 
-// Removes the temporary files of saves whose process no longer exists, so that a kill in the
-// middle of a save costs at most one stray file until the next save rather than one per kill.
-// A file whose process is alive may be a save in progress and stays, and so does any name that
-// does not carry a process id. (Another PID namespace sharing the folder could make a live save
-// look dead; its rename then fails and it reports, and the data file is still whole.)
+bool isTemporaryName(std::string_view name)
+{
+    if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || !name.starts_with(kTempPrefix) ||
+        !name.ends_with(kTempSuffix))
+        return false;
+    const std::string_view middle =
+        name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
+    const size_t dot = middle.find('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return false;
+    pid_t owner = 0;
+    const auto [end, parseError] = std::from_chars(middle.data(), middle.data() + dot, owner);
+    return parseError == std::errc() && end == middle.data() + dot && owner > 0;
+}
+
+// Removes the temporary files that no save holds, so that a kill in the middle of a save costs
+// at most one stray file until the next save rather than one per kill. A file this user cannot
+// open for reading cannot be locked, so it is left alone, as is any other name.
 void removeStaleTemporaries(const QString &directory)
 {
     DIR *folder = ::opendir(QFile::encodeName(directory).constData());
     if (!folder)
         return;
     const int folderFd = ::dirfd(folder);
-    const pid_t self = ::getpid();
     while (const dirent *entry = ::readdir(folder)) {
-        const std::string_view name(entry->d_name);
-        if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || !name.starts_with(kTempPrefix) ||
-            !name.ends_with(kTempSuffix))
+        if (!isTemporaryName(entry->d_name))
             continue;
-        const std::string_view middle =
-            name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
-        const size_t dot = middle.find('.');
-        if (dot == std::string_view::npos || dot == 0)
+        // O_NONBLOCK and O_NOFOLLOW: whatever someone put under such a name, the open returns.
+        const int fd =
+            ::openat(folderFd, entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
             continue;
-        pid_t owner = 0;
-        const auto [end, parseError] = std::from_chars(middle.data(), middle.data() + dot, owner);
-        if (parseError != std::errc() || end != middle.data() + dot || owner <= 0 || owner == self)
-            continue;
-        if (::kill(owner, 0) == 0 || errno != ESRCH)
-            continue;
-        struct stat info;
-        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+        struct stat opened, named;
+        // The name must still be the file that was locked, not one made since under it.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(folderFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
             (void)::unlinkat(folderFd, entry->d_name, 0);
+        ::close(fd);
     }
     ::closedir(folder);
 }
 
+// Creates the temporary file and takes its lock. Between the two another save's cleaner may
+// take the lock of the file, which is not held yet, and remove it: then the file has no name
+// any more (or is about to lose it) and another name is tried.
 int openTemporary(const QString &directory, QString *tempPath)
 {
     const QString base = directory + QLatin1Char('/') + QLatin1String(kTempPrefix) +
@@ -141,12 +174,29 @@ int openTemporary(const QString &directory, QString *tempPath)
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate =
             base + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(kTempSuffix);
-        const int fd =
-            ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) {
+        const QByteArray encoded = QFile::encodeName(candidate);
+        const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return -1;
+        // A file system without flock fails the cleaners' lock as well, so they leave it alone.
+        const bool cleanerHasIt = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        struct stat info;
+        if (!cleanerHasIt && ::fstat(fd, &info) != 0) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(encoded.constData());
+            errno = error;
+            return -1;
+        }
+        if (!cleanerHasIt && info.st_nlink > 0) {
             *tempPath = candidate;
             return fd;
         }
+        ::close(fd);
+        if (cleanerHasIt)
+            ::unlink(encoded.constData());
     }
     errno = EEXIST;
     return -1;
@@ -217,7 +267,9 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     }
     const QByteArray encodedTarget = QFile::encodeName(target);
 
-    // An existing file keeps its permissions, and a write-protected one is not replaced.
+    // An existing file keeps its owner, group, permissions, ACL and extended attributes, and a
+    // write-protected one is not replaced. A new one gets what the umask allows.
+    std::optional<FileMetadata> old;
     mode_t mode = 0666 & ~[] {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -225,8 +277,8 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     }();
     struct stat info;
     if (::stat(encodedTarget.constData(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            result.error = errnoText(EISDIR);
+        if (!S_ISREG(info.st_mode)) {
+            result.error = notRegularText(target, info.st_mode);
             return result;
         }
         // No write permission at all means read-only, for root as well.
@@ -238,7 +290,11 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
             result.error = errnoText(errno);
             return result;
         }
-        mode = info.st_mode & 07777;
+        old.emplace();
+        if (!readFileMetadata(encodedTarget, info, &*old, &error)) {
+            result.error = errnoText(error);
+            return result;
+        }
     }
 
     const QString directory = QFileInfo(target).absolutePath();
@@ -246,20 +302,36 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
     QString tempPath;
     const int fd = openTemporary(directory, &tempPath);
     if (fd < 0) {
-        result.error = errnoText(errno);
+        error = errno;
+        result.error =
+            error == ENOENT || error == ENOTDIR
+                ? QStringLiteral("The folder \"%1\" is gone (%2).").arg(directory, errnoText(error))
+                : errnoText(error);
         return result;
     }
+    // The lock lives as long as either descriptor, so that it outlasts the close that is checked
+    // below and still guards the file until it has its new name.
+    const int lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     const QByteArray encodedTemp = QFile::encodeName(tempPath);
     auto abandon = [&](const QString &why, bool open) {
         if (open)
             ::close(fd);
         ::unlink(encodedTemp.constData());
+        if (lockFd >= 0)
+            ::close(lockFd);
         result.error = why;
         return result;
     };
-
-    if (::fchmod(fd, mode) != 0)
+    if (lockFd < 0)
         return abandon(errnoText(errno), true);
+
+    if (old) {
+        const QString refusal = applyFileMetadata(fd, *old, target);
+        if (!refusal.isEmpty())
+            return abandon(refusal, true);
+    } else if (::fchmod(fd, mode) != 0) {
+        return abandon(errnoText(errno), true);
+    }
     {
         DescriptorDevice file(fd);
         QString writeError;
@@ -270,8 +342,13 @@ SaveResult replaceFile(const QString &path, const ContentWriter &write)
         return abandon(errnoText(errno), true);
     if (::close(fd) != 0)
         return abandon(errnoText(errno), false);
+    // Whatever came under the name while the list was written (a FIFO, a device, a folder or a
+    // link to one) is not renamed over. stat does not open it, so nothing blocks or notices.
+    if (::stat(encodedTarget.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return abandon(notRegularText(target, info.st_mode), false);
     if (::rename(encodedTemp.constData(), encodedTarget.constData()) != 0)
         return abandon(errnoText(errno), false);
+    ::close(lockFd);
     syncDirectory(directory);
     result.ok = true;
     return result;

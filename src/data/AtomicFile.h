@@ -33,9 +33,12 @@ using ContentWriter = std::function<bool(QIODevice &out, QString *error)>;
 
 // Replaces the file at `path` with what `write` writes: it goes to a temporary file in the same
 // folder, which is synced and then renamed over the file, and the folder is synced. A failure
-// leaves the old file untouched and no temporary file behind. A file without write permission is
-// refused. A symbolic link is followed, so the link stays and its target is replaced; the file
-// keeps its permissions.
+// leaves the old file untouched and no temporary file behind. A symbolic link is followed, so the
+// link stays and its target is replaced. The new file keeps the old one's owner, group,
+// permissions, ACL and extended attributes; where this user may not keep the owner or the group
+// and the old owner would lose access by it, the save is refused. Also refused: a file without
+// write permission, and anything under the name that is not a regular file, at the start of the
+// save or just before the rename. A folder that is gone is named in the error.
 SaveResult replaceFile(const QString &path, const ContentWriter &write);
 
 } // namespace larkspan

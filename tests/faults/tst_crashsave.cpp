@@ -23,6 +23,8 @@
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/types.h>
 
 using namespace larkspan;
@@ -225,10 +227,11 @@ void TestCrashSave::killedSaves_leaveOldOrNewFile()
 void TestCrashSave::staleTemporaryFiles_removedOnlyWhenTheirSaverIsGone_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("saverAlive");
+    QTest::addColumn<bool>("locked"); // a save holds its temporary file locked until the rename
     QTest::addColumn<bool>("removed");
 
-    // Temporary files are named ".Numbers.dat.<process id>.<random>.tmp".
+    // Temporary files are named ".Numbers.dat.<process id>.<random>.tmp". The process id is of a
+    // process that has ended, as a save in another pid namespace looks from here.
     QTest::newRow("saver killed") << ".Numbers.dat.%1.k3x9.tmp" << false << true;
     QTest::newRow("saver still saving") << ".Numbers.dat.%1.k3x9.tmp" << true << false;
     QTest::newRow("no process id") << ".Numbers.dat.k3x9.tmp" << false << false;
@@ -239,24 +242,28 @@ void TestCrashSave::staleTemporaryFiles_removedOnlyWhenTheirSaverIsGone_data()
 void TestCrashSave::staleTemporaryFiles_removedOnlyWhenTheirSaverIsGone()
 {
     QFETCH(QString, name);
-    QFETCH(bool, saverAlive);
+    QFETCH(bool, locked);
     QFETCH(bool, removed);
 
-    // A process id that is in use, or one whose process has ended and been reaped.
-    QProcess saver;
-    saver.start(QStringLiteral("sleep"), {QStringLiteral("600")});
-    QVERIFY(saver.waitForStarted(kHelperTimeoutMs));
-    const qint64 pid = saver.processId();
-    if (!saverAlive)
-        QVERIFY(killSaver(saver));
+    // A process id whose process has ended and been reaped.
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForStarted(kHelperTimeoutMs));
+    const qint64 pid = ended.processId();
+    QVERIFY(ended.waitForFinished(kHelperTimeoutMs));
 
     WorkFolder folder;
     const QString stray = name.contains("%1") ? name.arg(pid) : name;
     writeBytes(folder.path(stray), "half a file");
+    // The lock of an open file of its own, as the saver holds it (flock locks belong to an open
+    // file, so the save's own open of the name cannot take it).
+    const int holder = ::open(QFile::encodeName(folder.path(stray)).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(holder >= 0);
+    if (locked)
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
     const std::vector<PackedEntry> entries{PackedEntry(filledContact("Kept"))};
     const SaveResult saved = saveNumbersFile(folder.path("Numbers.dat"), entries);
-    if (saverAlive)
-        killSaver(saver);
+    ::close(holder);
     QVERIFY2(saved.ok, qPrintable(saved.error));
     QCOMPARE(readBytes(folder.path("Numbers.dat")), recordBytes({filledContact("Kept")}));
     QCOMPARE(QFile::exists(folder.path(stray)), !removed);
