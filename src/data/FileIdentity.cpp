@@ -50,6 +50,7 @@ FileIdentity observeFile(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return identity;
     identity.exists = true;
+    identity.regular = S_ISREG(info.st_mode);
     identity.device = info.st_dev;
     identity.inode = info.st_ino;
     identity.size = info.st_size;

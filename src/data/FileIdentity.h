@@ -14,6 +14,7 @@ namespace larkspan {
 struct FileIdentity
 {
     bool exists = false;
+    bool regular = false; // anything else is never read again nor replaced
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;

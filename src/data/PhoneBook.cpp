@@ -114,8 +114,9 @@ BookSave PhoneBook::save()
     BookSave result;
     const FolderLock lock(path_);
     const FileIdentity now = observeFile(path_);
-    // A file that is gone since holds nothing to merge: the list is written as it is.
-    if (now.exists && (known_.racy || !now.sameAs(known_))) {
+    // A file that is gone since holds nothing to merge: the list is written as it is. Anything
+    // but a regular file is left to the replace, which refuses it.
+    if (now.exists && now.regular && (known_.racy || !now.sameAs(known_))) {
         const StableRead read = readStable(path_);
         if (!read.settled || !read.file.ok) {
             result.error =

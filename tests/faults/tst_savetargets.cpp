@@ -92,7 +92,10 @@ void TestSaveTargets::notARegularFile_isRefusedAndLeftAlone()
                                                             swap();
                                                             return out.write("new\r\n") == 5;
                                                         })
-                                          : book.save();
+                                          : [&] {
+                                                const BookSave saved = book.save();
+                                                return SaveResult{saved.ok, saved.error};
+                                            }();
     QVERIFY(!node.isEmpty());
     QVERIFY(!result.ok);
     QVERIFY2(result.error.contains(" is not a regular file"), qPrintable(result.error));
@@ -113,14 +116,14 @@ void TestSaveTargets::folderGone_isNamedAndARecreatedFolderIsSavedIn()
     book.append(filledContact("Added"));
 
     QVERIFY(QDir(bookFolder).removeRecursively());
-    const SaveResult gone = book.save();
+    const BookSave gone = book.save();
     QVERIFY(!gone.ok);
     QVERIFY2(gone.error.contains('"' + bookFolder + '"'), qPrintable(gone.error));
 
     // The path was made absolute at start-up, so the current folder no longer matters.
     QVERIFY(QDir().mkdir(bookFolder));
     QDir::setCurrent(QDir::tempPath());
-    const SaveResult saved = book.save();
+    const BookSave saved = book.save();
     QVERIFY2(saved.ok, qPrintable(saved.error));
     QCOMPARE(readBytes(bookFolder + "/Numbers.dat"),
              recordBytes({filledContact("Old"), filledContact("Added")}));
