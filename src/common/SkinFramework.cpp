@@ -1,6 +1,7 @@
 #include "common/SkinFramework.h"
 
-#include <QFile>
+#include "common/OptionalFile.h"
+
 #include <QStyle>
 #include <QWidget>
 
@@ -32,13 +33,11 @@ bool looksLikeStyleSheet(const QString &text)
 bool SkinFramework::loadSkin(const QString &path, const QString &)
 {
     styleSheet_.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSkinSize)
+    const OptionalFile file = readOptionalFile(path, kMaxSkinSize);
+    hasFile_ = file.status != OptionalFile::Absent;
+    if (file.status != OptionalFile::Read || !QByteArrayView(file.bytes).isValidUtf8())
         return false;
-    const QByteArray bytes = file.readAll();
-    if (!QByteArrayView(bytes).isValidUtf8())
-        return false;
-    const QString text = QString::fromUtf8(bytes);
+    const QString text = QString::fromUtf8(file.bytes);
     if (!looksLikeStyleSheet(text))
         return false;
     styleSheet_ = text;

@@ -19,6 +19,8 @@ public:
     // a style sheet. `section` names a part of the file; this format has only one.
     bool loadSkin(const QString &path, const QString &section);
     bool isLoaded() const { return !styleSheet_.isEmpty(); }
+    // Whether the last loadSkin found a regular file at its path, usable as a skin or not.
+    bool hasFile() const { return hasFile_; }
     const QString &styleSheet() const { return styleSheet_; }
 
     int options() const { return options_; }
@@ -36,6 +38,7 @@ public:
 
 private:
     QString styleSheet_;
+    bool hasFile_ = false;
     int options_ = 0;
     bool enabled_ = false;
     bool repolish_ = false;

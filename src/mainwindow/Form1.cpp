@@ -215,11 +215,11 @@ void Form1::Form_Load()
 
 void Form1::ApplySkin()
 {
-    const QString skinFile = QDir(applicationFolder_).filePath(QStringLiteral("x/o.cjs"));
-    if (!QFileInfo(skinFile).isFile())
+    // Without a skin file (or with anything there but a regular file) the window stays white.
+    SkinFramework1->loadSkin(QDir(applicationFolder_).filePath(QStringLiteral("x/o.cjs")), QString());
+    if (!SkinFramework1->hasFile())
         return;
     SetFaceColour(*this);
-    SkinFramework1->loadSkin(skinFile, QString());
     SkinFramework1->setOptions(SkinFramework1->options() | SkinFramework::ApplyToWindow);
     SkinFramework1->setEnabled(true);
     SkinFramework1->setRepolishControls(true);
