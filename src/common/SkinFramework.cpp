@@ -2,6 +2,7 @@
 
 #include "common/OptionalFile.h"
 
+#include <QFileInfo>
 #include <QStyle>
 #include <QWidget>
 
@@ -33,6 +34,7 @@ bool looksLikeStyleSheet(const QString &text)
 bool SkinFramework::loadSkin(const QString &path, const QString &)
 {
     styleSheet_.clear();
+    pictures_ = SkinPictures();
     const OptionalFile file = readOptionalFile(path, kMaxSkinSize);
     hasFile_ = file.status != OptionalFile::Absent;
     if (file.status != OptionalFile::Read || !QByteArrayView(file.bytes).isValidUtf8())
@@ -40,7 +42,7 @@ bool SkinFramework::loadSkin(const QString &path, const QString &)
     const QString text = QString::fromUtf8(file.bytes);
     if (!looksLikeStyleSheet(text))
         return false;
-    styleSheet_ = text;
+    styleSheet_ = pictures_.localize(text, QFileInfo(path).absolutePath());
     return true;
 }
 

@@ -2,6 +2,8 @@
 // loaded and applied, the window is drawn in the look it describes.
 #pragma once
 
+#include "common/SkinPictures.h"
+
 #include <QString>
 
 class QWidget;
@@ -21,6 +23,7 @@ public:
     bool isLoaded() const { return !styleSheet_.isEmpty(); }
     // Whether the last loadSkin found a regular file at its path, usable as a skin or not.
     bool hasFile() const { return hasFile_; }
+    // The sheet as applied: its pictures are the component's own copies (see SkinPictures).
     const QString &styleSheet() const { return styleSheet_; }
 
     int options() const { return options_; }
@@ -37,6 +40,7 @@ public:
     void applyTo(QWidget &window) const;
 
 private:
+    SkinPictures pictures_;
     QString styleSheet_;
     bool hasFile_ = false;
     int options_ = 0;
