@@ -1,3 +1,4 @@
+// Reads an optional file beside the program only when it is a regular file (see the header).
 #include "common/OptionalFile.h"
 
 #include <QFile>

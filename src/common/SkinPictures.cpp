@@ -1,3 +1,4 @@
+// Finds the url() pictures of a skin as Qt reads them and gives Qt copies of its own instead.
 #include "common/SkinPictures.h"
 
 #include "common/OptionalFile.h"
