@@ -5,8 +5,7 @@
 // before it is used, so a damaged or hostile file ends in an error message, never a stray read.
 #include "common/CursorFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "common/OptionalFile.h"
 
 #include <algorithm>
 #include <array>
@@ -259,23 +258,21 @@ CursorLoad parseCursorFile(QByteArrayView bytes)
 
 CursorLoad readCursorFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        return failure(QStringLiteral("The cursor file does not exist"));
-    if (info.isDir())
-        return failure(QStringLiteral("The cursor file is a folder"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(QStringLiteral("The cursor file could not be opened: %1").arg(file.errorString()));
-    // Read one byte past the limit: size() says nothing for devices and pipes.
-    if (file.size() > kMaxFileSize)
+    const OptionalFile file = readOptionalFile(path, kMaxFileSize);
+    switch (file.status) {
+    case OptionalFile::Absent: {
+        CursorLoad load = failure(QStringLiteral("The cursor file does not exist"));
+        load.absent = true;
+        return load;
+    }
+    case OptionalFile::TooLarge:
         return failure(QStringLiteral("The cursor file is too large"));
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return failure(QStringLiteral("The cursor file could not be read: %1").arg(file.errorString()));
-    if (bytes.size() > kMaxFileSize)
-        return failure(QStringLiteral("The cursor file is too large"));
-    return parseCursorFile(bytes);
+    case OptionalFile::Failed:
+        return failure(QStringLiteral("The cursor file could not be read: %1").arg(file.error));
+    case OptionalFile::Read:
+        break;
+    }
+    return parseCursorFile(file.bytes);
 }
 
 } // namespace larkspan

@@ -14,13 +14,15 @@ namespace larkspan {
 struct CursorLoad
 {
     bool ok = false;
-    QImage image;   // Format_ARGB32, not premultiplied
-    QPoint hotspot; // always inside `image` when ok
-    QString error;  // for the user; empty when ok
+    QImage image;        // Format_ARGB32, not premultiplied
+    QPoint hotspot;      // always inside `image` when ok
+    QString error;       // for the user; empty when ok
+    bool absent = false; // no cursor file: missing, or anything but a regular file
 };
 
 CursorLoad parseCursorFile(QByteArrayView bytes);
-// Refuses files larger than any real cursor (4 MiB) before reading them whole.
+// Refuses files larger than any real cursor (4 MiB) before reading them whole. Anything but a
+// regular file is absent, as a missing file is, and is never waited for.
 CursorLoad readCursorFile(const QString &path);
 
 } // namespace larkspan

@@ -2,7 +2,6 @@
 
 #include "common/CursorFile.h"
 #include "common/ErrorReport.h"
-#include "common/FileExists.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -38,10 +37,9 @@ void HoverPointer::setMode(int mode)
 
 void HoverPointer::loadHandCursor(const QString &applicationFolder)
 {
-    const QString path = QDir(applicationFolder).filePath(QStringLiteral("HAND-M.CUR"));
-    if (!FileExists(path))
+    const CursorLoad cursor = readCursorFile(QDir(applicationFolder).filePath(QStringLiteral("HAND-M.CUR")));
+    if (cursor.absent)
         return;
-    const CursorLoad cursor = readCursorFile(path);
     if (!cursor.ok)
         fail(cursor.error);
     image_ = QCursor(QPixmap::fromImage(cursor.image), cursor.hotspot.x(), cursor.hotspot.y());

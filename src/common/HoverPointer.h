@@ -28,8 +28,8 @@ public:
 
     bool hasImage() const { return image_.has_value(); }
     const std::optional<QCursor> &image() const { return image_; }
-    // The hand cursor step: loads "HAND-M.CUR" from the application folder when it is there;
-    // a file that is there but is no cursor throws StepFailure.
+    // The hand cursor step: loads "HAND-M.CUR" from the application folder when it is there as a
+    // regular file; a file that is there but is no cursor throws StepFailure.
     void loadHandCursor(const QString &applicationFolder);
 
 protected:

@@ -1,6 +1,8 @@
 #include "common/SkinFramework.h"
 
-#include <QFile>
+#include "common/OptionalFile.h"
+
+#include <QFileInfo>
 #include <QStyle>
 #include <QWidget>
 
@@ -32,16 +34,15 @@ bool looksLikeStyleSheet(const QString &text)
 bool SkinFramework::loadSkin(const QString &path, const QString &)
 {
     styleSheet_.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSkinSize)
+    pictures_ = SkinPictures();
+    const OptionalFile file = readOptionalFile(path, kMaxSkinSize);
+    hasFile_ = file.status != OptionalFile::Absent;
+    if (file.status != OptionalFile::Read || !QByteArrayView(file.bytes).isValidUtf8())
         return false;
-    const QByteArray bytes = file.readAll();
-    if (!QByteArrayView(bytes).isValidUtf8())
-        return false;
-    const QString text = QString::fromUtf8(bytes);
+    const QString text = QString::fromUtf8(file.bytes);
     if (!looksLikeStyleSheet(text))
         return false;
-    styleSheet_ = text;
+    styleSheet_ = pictures_.localize(text, QFileInfo(path).absolutePath());
     return true;
 }
 

@@ -2,6 +2,8 @@
 // loaded and applied, the window is drawn in the look it describes.
 #pragma once
 
+#include "common/SkinPictures.h"
+
 #include <QString>
 
 class QWidget;
@@ -19,6 +21,9 @@ public:
     // a style sheet. `section` names a part of the file; this format has only one.
     bool loadSkin(const QString &path, const QString &section);
     bool isLoaded() const { return !styleSheet_.isEmpty(); }
+    // Whether the last loadSkin found a regular file at its path, usable as a skin or not.
+    bool hasFile() const { return hasFile_; }
+    // The sheet as applied: its pictures are the component's own copies (see SkinPictures).
     const QString &styleSheet() const { return styleSheet_; }
 
     int options() const { return options_; }
@@ -35,7 +40,9 @@ public:
     void applyTo(QWidget &window) const;
 
 private:
+    SkinPictures pictures_;
     QString styleSheet_;
+    bool hasFile_ = false;
     int options_ = 0;
     bool enabled_ = false;
     bool repolish_ = false;

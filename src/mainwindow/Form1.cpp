@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 namespace larkspan {
 
@@ -217,11 +218,11 @@ void Form1::Form_Load()
 
 void Form1::ApplySkin()
 {
-    const QString skinFile = QDir(applicationFolder_).filePath(QStringLiteral("x/o.cjs"));
-    if (!QFileInfo(skinFile).isFile())
+    // Without a skin file (or with anything there but a regular file) the window stays white.
+    SkinFramework1->loadSkin(QDir(applicationFolder_).filePath(QStringLiteral("x/o.cjs")), QString());
+    if (!SkinFramework1->hasFile())
         return;
     SetFaceColour(*this);
-    SkinFramework1->loadSkin(skinFile, QString());
     SkinFramework1->setOptions(SkinFramework1->options() | SkinFramework::ApplyToWindow);
     SkinFramework1->setEnabled(true);
     SkinFramework1->setRepolishControls(true);
@@ -279,11 +280,14 @@ QString Form1::editText(Field field) const
 
 void Form1::setEditText(Field field, const QString &text)
 {
+    // What the program puts in a field is no edit of the user's: leaving the field writes nothing.
     if (field == Comments) {
         lblComments->setPlainText(text);
+        lblComments->document()->setModified(false);
     } else if (QLineEdit *edit = lineFields_[field]) {
         TypingLimit::expect(*edit, text);
         edit->setText(text);
+        edit->setModified(false);
     }
 }
 
@@ -324,15 +328,20 @@ void Form1::writeBack(Field field)
     const int row = ListView1->selectedRow();
     if (row < 0)
         return;
-    if (field != Comments) {
-        // A line edit holds at most maxLength() characters: a longer stored value that the user
-        // has not touched stays whole rather than being cut to what the field could show.
-        const QLineEdit *edit = lineFields_[field];
-        if (!edit->isModified() && edit->text().size() == edit->maxLength() &&
-            book_.text(row, field).size() > edit->maxLength())
-            return;
-    }
+    // Only a field the user changed is written. The fields do not give every value back as it is
+    // kept: the comments box reads no-break spaces as spaces and U+2029 as a line break, a line
+    // edit holds at most maxLength() characters and State shows in upper case. Passing through a
+    // field must leave the entry, and so the saved file, as it was.
+    QTextDocument *comments = field == Comments ? lblComments->document() : nullptr;
+    QLineEdit *edit = lineFields_[field];
+    if (comments ? !comments->isModified() : !edit->isModified())
+        return;
     book_.setField(row, field, editText(field));
+    // Until the next change the field stands for what the entry now holds.
+    if (comments)
+        comments->setModified(false);
+    else
+        edit->setModified(false);
 }
 
 void Form1::ListView1_OLEDragDrop(const QStringList &paths)

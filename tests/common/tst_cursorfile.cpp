@@ -1,6 +1,7 @@
 // Tests for the cursor file reader: the hand cursor we ship, every picture format a cursor can
 // hold (built here byte by byte), and damaged files, which must all be refused with a message.
 #include "common/CursorFile.h"
+#include "support/TestFiles.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -342,15 +343,20 @@ void TestCursorFile::malformedFiles()
 void TestCursorFile::unreadablePaths_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("missing") << "missing.cur";
-    QTest::newRow("folder") << "folder.cur";
-    QTest::newRow("over 4 MiB") << "large.cur";
-    QTest::newRow("empty path") << "";
+    QTest::addColumn<bool>("absent");
+    QTest::newRow("missing") << "missing.cur" << true;
+    QTest::newRow("folder") << "folder.cur" << true;
+    QTest::newRow("FIFO") << "fifo.cur" << true;
+    QTest::newRow("link to /dev/zero") << "zero.cur" << true;
+    QTest::newRow("dangling link") << "dangling.cur" << true;
+    QTest::newRow("empty path") << "" << true;
+    QTest::newRow("over 4 MiB") << "large.cur" << false;
 }
 
 void TestCursorFile::unreadablePaths()
 {
     QFETCH(QString, name);
+    QFETCH(bool, absent);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir(dir.path()).mkdir("folder.cur"));
@@ -359,10 +365,16 @@ void TestCursorFile::unreadablePaths()
     QVERIFY(large.open(QIODevice::WriteOnly));
     large.write(kSmallCursor + QByteArray(4 * 1024 * 1024, '\0'));
     large.close();
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.cur")));
+    QVERIFY(QFile::link(dir.filePath("gone.cur"), dir.filePath("dangling.cur")));
+    // Read as a file, the FIFO would give a good cursor.
+    test::FifoWithWriter fifo(dir.filePath("fifo.cur"), kSmallCursor);
+    QVERIFY(fifo.isValid());
 
     const CursorLoad load = readCursorFile(name.isEmpty() ? QString() : dir.filePath(name));
     QVERIFY(!load.ok);
     QVERIFY(!load.error.isEmpty());
+    QCOMPARE(load.absent, absent);
 }
 
 QTEST_MAIN(TestCursorFile)

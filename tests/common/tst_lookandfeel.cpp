@@ -7,6 +7,7 @@
 #include "support/FormDriver.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -42,6 +43,49 @@ void moveOnto(QWidget *widget, QPoint at = {-1, -1})
     QApplication::sendEvent(widget, &move);
 }
 
+// Puts `kind` at `path`: a regular file of `bytes`, a FIFO whose writer would give them, a link to
+// /dev/zero, a dangling link, or nothing.
+std::unique_ptr<FifoWithWriter> place(const QString &kind, const QString &path, const QByteArray &bytes)
+{
+    if (kind == "file")
+        writeBytes(path, bytes);
+    else if (kind == "FIFO")
+        return std::make_unique<FifoWithWriter>(path, bytes);
+    else if (kind == "/dev/zero")
+        QFile::link("/dev/zero", path);
+    else if (kind == "dangling link")
+        QFile::link(path + ".gone", path);
+    return nullptr;
+}
+
+QByteArray redPng()
+{
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    red.save(&buffer, "PNG");
+    return png;
+}
+
+// The "Add New" button of a window started with a skin that draws it with x/pic.png, put there
+// as `kind` (see place()).
+QImage buttonWithPicture(const QString &kind)
+{
+    WorkFolder app;
+    QDir(app.path()).mkpath("x");
+    writeBytes(app.path("x/o.cjs"), "QPushButton#PushButton2 { border-image: url(pic.png); }");
+    const auto fifo = place(kind, app.path("x/pic.png"), redPng());
+    MessageRecorder boxes;
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
+    form.Form_Load();
+    form.show();
+    if (!boxes.boxes().isEmpty() || !form.isVisible())
+        return {};
+    return form.findChild<QWidget *>("PushButton2")->grab().toImage();
+}
+
 } // namespace
 
 class TestLookAndFeel : public QObject
@@ -58,6 +102,10 @@ private slots:
     void unusableSkin_neverBreaksTheWindow_data();
     void unusableSkin_neverBreaksTheWindow();
     void setFaceColour_paintsContainersNotInputs();
+    void notRegularFiles_countAsAbsent_data();
+    void notRegularFiles_countAsAbsent();
+    void skinPictures_onlyRegularFilesAreShown_data();
+    void skinPictures_onlyRegularFilesAreShown();
 
     void handCursor_followsButtonsAndResetAreas();
     void withoutCursorFile_pointerStaysDefault();
@@ -195,6 +243,61 @@ void TestLookAndFeel::setFaceColour_paintsContainersNotInputs()
     QVERIFY(!edit->autoFillBackground());
     QCOMPARE(button->palette().color(QPalette::Button), QColor(Qt::white));
     Q_UNUSED(buttonFace);
+}
+
+void TestLookAndFeel::notRegularFiles_countAsAbsent_data()
+{
+    // Read as files, the FIFOs would give a good cursor and a skin that paints the window red.
+    QFile shipped(sourceFile("assets/HAND-M.CUR"));
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QByteArray cursor = shipped.readAll();
+    const QByteArray skin = "QWidget#Form1 { background-color: #ff0000; }";
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    for (const char *kind : {"FIFO", "/dev/zero", "dangling link"}) {
+        QTest::addRow("%s as HAND-M.CUR", kind) << "HAND-M.CUR" << kind << cursor;
+        QTest::addRow("%s as x/o.cjs", kind) << "x/o.cjs" << kind << skin;
+    }
+}
+
+void TestLookAndFeel::notRegularFiles_countAsAbsent()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    WorkFolder app;
+    QDir(app.path()).mkpath("x");
+    const auto fifo = place(kind, app.path(name), bytes);
+    MessageRecorder boxes;
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(form.isVisible());
+    QVERIFY(boxes.boxes().isEmpty());
+    QVERIFY(!form.pointer().hasImage());
+    QVERIFY(form.styleSheet().isEmpty());
+    QCOMPARE(background(&form), QColor(Qt::white));
+}
+
+void TestLookAndFeel::skinPictures_onlyRegularFilesAreShown_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "FIFO";
+    QTest::newRow("link to /dev/zero") << "/dev/zero";
+    QTest::newRow("dangling link") << "dangling link";
+}
+
+void TestLookAndFeel::skinPictures_onlyRegularFilesAreShown()
+{
+    QFETCH(QString, kind);
+    const QImage missing = buttonWithPicture("missing");
+    const QImage shown = buttonWithPicture("file");
+    QVERIFY(!missing.isNull());
+    QCOMPARE(shown.pixelColor(shown.rect().center()), QColor(Qt::red));
+    QVERIFY(missing != shown);
+    QCOMPARE(buttonWithPicture(kind), missing);
 }
 
 void TestLookAndFeel::handCursor_followsButtonsAndResetAreas()

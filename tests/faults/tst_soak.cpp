@@ -80,16 +80,18 @@ struct Model
     int selected = -1;
     std::array<QString, 15> shown; // the edit fields, in the order of kEditFields
     int focusedField = -1;         // the edit field holding the focus
+    bool edited = false;           // the user changed the focused field since it was filled or left
     QString search;
     QByteArray file; // what "Numbers.dat" must hold
 
-    // Leaving an edit field writes its text into the selected row.
+    // Leaving an edit field the user changed writes its text into the selected row.
     void leaveField()
     {
-        if (focusedField >= 0 && selected >= 0 && !rows.empty())
+        if (edited && focusedField >= 0 && selected >= 0 && !rows.empty())
             rows[size_t(selected)][size_t(kEditFields[size_t(focusedField)].field)] =
                 shown[size_t(focusedField)];
         focusedField = -1;
+        edited = false;
     }
 
     // Selecting a row shows it, the State in upper case.
@@ -99,6 +101,7 @@ struct Model
             const QString &value = rows[size_t(row)][size_t(kEditFields[i].field)];
             shown[i] = int(i) == kStateField ? value.toUpper() : value;
         }
+        edited = false;
     }
 
     void select(int row)
@@ -113,6 +116,7 @@ struct Model
     {
         search = text;
         shown.fill(QString());
+        edited = false;
         if (rows.empty())
             return;
         for (size_t row = 0; row < rows.size(); ++row) {
@@ -408,12 +412,20 @@ void Soak::editAction()
 
     QString &shown = model_.shown[size_t(field)];
     const int limit = field == kStateField ? 3 : field == kPostCodeField ? 4 : 0;
-    // A typing limit refuses a key that makes the text longer than the limit.
+    // A typing limit refuses a key that makes the text longer than the limit; a refused key, or
+    // one that finds nothing to delete, is no change of the field.
     const auto typeAndModel = [&](const QString &text) {
         typeText(widget, text);
         for (const QChar c : text)
-            if (limit == 0 || shown.size() < limit)
+            if (limit == 0 || shown.size() < limit) {
                 shown += c;
+                model_.edited = true;
+            }
+    };
+    const auto erase = [&](qsizetype keep) {
+        if (shown.size() > keep)
+            model_.edited = true;
+        shown.truncate(keep);
     };
     const int how = below(5);
     if (how <= 1) {
@@ -427,17 +439,17 @@ void Soak::editAction()
                  .arg(QLatin1String(kEditFields[size_t(field)].name), text));
         QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(widget, Qt::Key_Delete);
-        shown.clear();
+        erase(0);
         typeAndModel(text);
     } else if (how == 3) {
         note(QStringLiteral("edit %1 backspace").arg(QLatin1String(kEditFields[size_t(field)].name)));
         QTest::keyClick(widget, Qt::Key_Backspace);
-        shown.chop(1);
+        erase(std::max<qsizetype>(shown.size() - 1, 0));
     } else {
         note(QStringLiteral("edit %1 empty").arg(QLatin1String(kEditFields[size_t(field)].name)));
         QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(widget, Qt::Key_Delete);
-        shown.clear();
+        erase(0);
     }
     // Half the time the field is left at once; otherwise the next action takes the focus away.
     if (chance(50))

@@ -27,6 +27,26 @@ std::vector<Contact> named(const QStringList &names)
     return contacts;
 }
 
+// An entry holding `value` in every field. The name starts with `initial`, which puts the entries
+// in order and keeps a leading U+FEFF off the first line of the file, where it reads as a
+// byte-order mark.
+Contact holding(const QString &initial, const QString &value)
+{
+    Contact contact;
+    contact.fill(value);
+    contact[Name] = initial + value;
+    return contact;
+}
+
+// Tabs from the focused field on to "Save Changes", leaving every field after it.
+void tabToSaveChanges(FormDriver &ui)
+{
+    for (int field = 0; field < kFieldCount && QApplication::focusWidget() != ui.button("PushButton3");
+         ++field)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ui.button("PushButton3"));
+}
+
 } // namespace
 
 class TestForm1Editing : public QObject
@@ -41,6 +61,10 @@ private slots:
     void typingLimits_limitTypingButKeepLongValues();
     void comments_enterBreaksLineTabMovesOn();
     void emptiedName_isWrittenBack();
+    void passingThroughEveryField_keepsTheFile_data();
+    void passingThroughEveryField_keepsTheFile();
+    void oneEdit_changesOnlyItsLine_data();
+    void oneEdit_changesOnlyItsLine();
 
     void search_selectsFirstMatchInListOrder_data();
     void search_selectsFirstMatchInListOrder();
@@ -67,10 +91,13 @@ void TestForm1Editing::clickRow_loadsFieldsAndStateInUpperCase()
     QCOMPARE(ui.edit("lblState")->text(), QStringLiteral("NY"));
     QCOMPARE(ui.comments()->toPlainText(), person("Bob")[Comments]);
     QCOMPARE(ui.book().text(1, State), QStringLiteral("ny"));
-    // Passing through the State field stores the upper case it shows.
+    // Passing through the State field keeps the entry's case; typing in it stores what it shows.
     ui.typeInto(ui.edit("lblState"), {});
     QTest::keyClick(ui.edit("lblState"), Qt::Key_Tab);
-    QCOMPARE(ui.book().text(1, State), QStringLiteral("NY"));
+    QCOMPARE(ui.book().text(1, State), QStringLiteral("ny"));
+    ui.typeInto(ui.edit("lblState"), "c");
+    QTest::keyClick(ui.edit("lblState"), Qt::Key_Tab);
+    QCOMPARE(ui.book().text(1, State), QStringLiteral("NYc"));
     QCOMPARE(ui.book().text(1, Suburb), person("Bob")[Suburb]);
 }
 
@@ -171,6 +198,80 @@ void TestForm1Editing::emptiedName_isWrittenBack()
     QTest::keyClick(name, Qt::Key_Tab);
     QCOMPARE(ui.book().text(1, Name), QString());
     QCOMPARE(ui.book().count(), 2);
+}
+
+void TestForm1Editing::passingThroughEveryField_keepsTheFile_data()
+{
+    // Letters in upper case, so that only the texas row meets State's upper-casing.
+    QTest::addColumn<QString>("value");
+    QTest::newRow("no-break spaces") << QStringLiteral("\u00a0A\u00a0 B\u00a0");
+    QTest::newRow("paragraph separator") << QStringLiteral("A\u2029B");
+    QTest::newRow("line break (U+2028 in the file)") << QStringLiteral("A\nB\n");
+    QTest::newRow("tabs and control characters") << QStringLiteral("\tA\u0001\u001f\u007f\u0085B\t");
+    QTest::newRow("leading U+FEFF") << QStringLiteral("\ufeffAB");
+    QTest::newRow("an odd mix") << QStringLiteral("E\u0301 \u200d\u202e\ufffc\ufdd0\ufdd1 \U0001F600  ");
+    QTest::newRow("longer than State and zip code take") << "texas 90210-1234";
+    QTest::newRow("as long as a line edit holds") << QString(32767, QLatin1Char('X'));
+    QTest::newRow("longer than a line edit holds") << QString(40000, QLatin1Char('Y'));
+}
+
+void TestForm1Editing::passingThroughEveryField_keepsTheFile()
+{
+    QFETCH(QString, value);
+    FormDriver ui({holding("A", value), holding("B", value)});
+    const QByteArray before = ui.fileBytes();
+    for (int row = 0; row < 2; ++row) {
+        ui.clickRow(row);
+        ui.typeInto(ui.edit("lblName"), {});
+        tabToSaveChanges(ui);
+    }
+    ui.clickButton("PushButton3");
+    QCOMPARE(ui.boxes().texts(), QStringList{"Are you sure you want to save?"});
+    QVERIFY(ui.fileBytes() == before);
+}
+
+void TestForm1Editing::oneEdit_changesOnlyItsLine_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("field");
+    const std::pair<const char *, Field> fields[] = {
+        {"lblName", Name},         {"lblAddress", Address},   {"lblState", State},
+        {"lblPostCode", PostCode}, {"lblCountry", Country},   {"lblPhNo", Phone},
+        {"lblPhNo2", Phone2},      {"lblFax", Fax},           {"lblMobile", Mobile},
+        {"lblWork", Work},         {"lblWorkNo", WorkNumber}, {"lblCoFax", WorkFax},
+        {"lblEmail", Email},       {"lblWebSite", WebSite},   {"lblComments", Comments}};
+    for (const auto &[name, field] : fields)
+        QTest::newRow(name) << QString::fromLatin1(name) << int(field);
+}
+
+void TestForm1Editing::oneEdit_changesOnlyItsLine()
+{
+    QFETCH(QString, name);
+    QFETCH(int, field);
+    Contact entry = holding("A", QStringLiteral("\ufeffa\u00a0b\u2029c\td\u0001\ne\u0301"));
+    // Short enough for the typing limits to take one more character.
+    entry[State] = entry[PostCode] = QStringLiteral("\u00a0\t");
+    FormDriver ui({entry});
+    const QList<QByteArray> before = ui.fileBytes().split('\n');
+
+    auto *widget = ui.form().findChild<QWidget *>(name);
+    ui.typeInto(widget, {});
+    QTest::keyClick(widget, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(widget, "Z");
+    tabToSaveChanges(ui);
+    ui.clickButton("PushButton3");
+
+    // What the field showed, as it is written today: State in upper case; the comments box gives
+    // no-break spaces as spaces and U+2029 as a line break.
+    QString shown = field == State ? entry[State].toUpper() : entry[size_t(field)];
+    if (field == Comments)
+        shown.replace(QChar(0xa0), QLatin1Char(' ')).replace(QChar(0x2029), QLatin1Char('\n'));
+    Contact expected = entry;
+    expected[size_t(field)] = shown + "Z";
+    const QList<QByteArray> after = ui.fileBytes().split('\n');
+    QCOMPARE(after.size(), before.size());
+    for (int line = 0; line < kFieldCount; ++line)
+        QCOMPARE(after[line], line == field ? recordBytes({expected}).split('\n')[line] : before[line]);
 }
 
 void TestForm1Editing::search_selectsFirstMatchInListOrder_data()
@@ -277,7 +378,8 @@ void TestForm1Editing::sort_renamedRowStaysUntilNextSortAndFileKeepsOldOrder()
     ui.clickRow(0);
     QLineEdit *name = ui.edit("lblName");
     ui.typeInto(name, {});
-    name->setText("Zulu");
+    name->selectAll();
+    QTest::keyClicks(name, "Zulu");
     QTest::keyClick(name, Qt::Key_Tab);
     QCOMPARE(ui.names(), QStringList({"Zulu", "alpha", "Mike", "Zeta"}));
     ui.clickButton("PushButton4");

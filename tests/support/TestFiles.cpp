@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace larkspan::test {
 
 QByteArray readBytes(const QString &path)
@@ -52,6 +57,36 @@ WorkFolder::~WorkFolder()
 QString WorkFolder::path(const QString &name) const
 {
     return name.isEmpty() ? dir_.path() : dir_.filePath(name);
+}
+
+FifoWithWriter::FifoWithWriter(const QString &path, const QByteArray &bytes) : path_(QFile::encodeName(path))
+{
+    if (::mkfifo(path_.constData(), 0644) != 0)
+        return;
+    writer_ = std::thread([path = path_, bytes] {
+        // A reader that only looked and closed again must end the write, not the test.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        const int fd = ::open(path.constData(), O_WRONLY); // until someone opens it to read
+        if (fd < 0)
+            return;
+        // A reader that looked and closed again gets nothing: the write fails with EPIPE.
+        [[maybe_unused]] const ssize_t wrote = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        ::close(fd);
+    });
+}
+
+FifoWithWriter::~FifoWithWriter()
+{
+    if (!writer_.joinable())
+        return;
+    // Whether or not anybody read, one reader more lets a writer still waiting finish.
+    const int fd = ::open(path_.constData(), O_RDONLY | O_NONBLOCK);
+    writer_.join();
+    if (fd >= 0)
+        ::close(fd);
 }
 
 class FailAfter : public QIODevice

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <thread>
 #include <vector>
 
 class QIODevice;
@@ -34,6 +35,21 @@ public:
 private:
     QTemporaryDir dir_;
     QString previous_;
+};
+
+// A FIFO whose writer waits in a thread. A program that opens it and reads, instead of taking it
+// for absent, gets `bytes` (at most a pipe's 64 KiB) and the end of the file: such a fault fails a
+// test rather than hanging it.
+class FifoWithWriter
+{
+public:
+    FifoWithWriter(const QString &path, const QByteArray &bytes);
+    ~FifoWithWriter();
+    bool isValid() const { return writer_.joinable(); }
+
+private:
+    QByteArray path_;
+    std::thread writer_;
 };
 
 // Accepts a given number of bytes, then fails every write.
