@@ -117,14 +117,16 @@ BookSave PhoneBook::save()
     // A file that is gone since holds nothing to merge: the list is written as it is. Anything
     // but a regular file is left to the replace, which refuses it.
     if (now.exists && now.regular && (known_.racy || !now.sameAs(known_))) {
-        const StableRead read = readStable(path_);
-        if (!read.settled || !read.file.ok) {
+        auto unreadAgain = [&](const QString &why) {
             result.error =
                 QStringLiteral("\"%1\" was changed by another program and could not be read again (%2), "
                                "so it is not overwritten. Your entries are still in the list; save "
                                "again later.")
-                    .arg(fileName,
-                         read.settled ? read.file.error : QStringLiteral("it is still being written"));
+                    .arg(fileName, why);
+        };
+        const StableRead read = readStable(path_);
+        if (!read.settled || !read.file.ok) {
+            unreadAgain(read.settled ? read.file.error : QStringLiteral("it is still being written"));
             return result;
         }
         try {
@@ -139,10 +141,7 @@ BookSave PhoneBook::save()
             base_ = std::move(theirs.entries);
             known_ = read.identity;
         } catch (const std::exception &e) {
-            result.error =
-                QStringLiteral("\"%1\" was changed by another program and could not be read again (%2), "
-                               "so it is not overwritten. Your entries are still in the list.")
-                    .arg(fileName, QString::fromLocal8Bit(e.what()));
+            unreadAgain(QString::fromLocal8Bit(e.what()));
             return result;
         }
     }
