@@ -19,6 +19,11 @@ struct ImportedContacts
     std::vector<Contact> contacts;
     // Cards, rows or records that were malformed and skipped whole.
     int unreadable = 0;
+    // Lines inside cards that were kept that could not be read, and were left out.
+    int unreadableLines = 0;
+    // The character set the file was read in, when it was not UTF-8 and had to be told
+    // ("Shift_JIS", "windows-1250"); empty for UTF-8 and for files that name theirs.
+    QString encoding;
 };
 
 // The kinds of telephone number an address book labels; combined as flags.

@@ -80,6 +80,24 @@ void addParameter(QByteArrayView parameter, Property &property)
     }
 }
 
+// A data URI ("data:image/jpeg;base64,...") in place of a value: a picture, sound or key written
+// inline by vCard 4.0. The properties that hold text never take one; their "data:Smith" is text,
+// and a comma in such text is escaped, so a media type up to the first comma tells them apart.
+bool isDataUri(const QByteArray &name, QByteArrayView value)
+{
+    static const char *const textProperties[] = {"FN", "N", "ADR", "TEL", "EMAIL", "URL", "ORG", "NOTE"};
+    if (std::any_of(std::begin(textProperties), std::end(textProperties),
+                    [&](const char *text) { return name == text; }))
+        return false;
+    if (!value.startsWith("data:"))
+        return false;
+    const qsizetype comma = value.indexOf(',');
+    if (comma < 0)
+        return false;
+    return std::all_of(value.begin() + 5, value.begin() + comma,
+                       [](char c) { return isNameChar(c) || c == '/' || c == ';' || c == '=' || c == '+'; });
+}
+
 // Splits "group.NAME;PARAM=x;PARAM:value". False when the line is not a property.
 bool parseProperty(QByteArrayView line, Property &property)
 {
@@ -109,7 +127,7 @@ bool parseProperty(QByteArrayView line, Property &property)
         addParameter(line.sliced(start, i - start), property);
     }
     property.value = line.sliced(i + 1).toByteArray();
-    if (property.value.startsWith("data:"))
+    if (isDataUri(property.name, property.value))
         property.binary = true;
     return true;
 }
