@@ -4,7 +4,33 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <optional>
+
 namespace larkspan {
+
+namespace {
+
+// UTF-16 without a byte-order mark, told by its zero bytes: text in a Latin script has a zero in
+// every other byte, the high one of each character, and no other zeros.
+std::optional<QStringDecoder::Encoding> markless16(QByteArrayView bytes)
+{
+    const qsizetype sample = std::min<qsizetype>(bytes.size(), 4096) & ~qsizetype(1);
+    if (sample < 4)
+        return std::nullopt;
+    qsizetype zeros[2] = {0, 0};
+    for (qsizetype i = 0; i < sample; ++i)
+        if (bytes[i] == '\0')
+            ++zeros[i % 2];
+    const qsizetype characters = sample / 2;
+    if (zeros[1] * 2 >= characters && zeros[0] * 10 < characters)
+        return QStringDecoder::Utf16LE;
+    if (zeros[0] * 2 >= characters && zeros[1] * 10 < characters)
+        return QStringDecoder::Utf16BE;
+    return std::nullopt;
+}
+
+} // namespace
 
 QByteArray utf8Bytes(QByteArrayView bytes)
 {
@@ -15,6 +41,10 @@ QByteArray utf8Bytes(QByteArrayView bytes)
         QStringDecoder decoder(QStringDecoder::Utf16); // reads the order from the mark, drops it
         const QString text = decoder(bytes);
         return text.toUtf8();
+    }
+    if (const auto encoding = markless16(bytes)) {
+        QStringDecoder decoder(*encoding);
+        return withoutByteOrderMarks(decoder(bytes)).toUtf8();
     }
     return bytes.toByteArray();
 }

@@ -10,7 +10,8 @@
 
 namespace larkspan {
 
-// Bytes as UTF-8: UTF-16 with a byte-order mark is converted, a UTF-8 byte-order mark dropped.
+// Bytes as UTF-8: UTF-16 with a byte-order mark, or without one but told by its zero bytes, is
+// converted; a UTF-8 byte-order mark dropped.
 QByteArray utf8Bytes(QByteArrayView bytes);
 // UTF-8 when the bytes are valid UTF-8, the legacy code page otherwise; without byte-order marks.
 QString decodeText(QByteArrayView bytes, LegacyCodePage codePage);

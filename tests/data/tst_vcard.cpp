@@ -35,8 +35,8 @@ private slots:
     void read_valueEncodings();
     void read_numbersGoToTheirFields_data();
     void read_numbersGoToTheirFields();
-    void read_malformedCardsAreSkippedWholeAndCounted_data();
-    void read_malformedCardsAreSkippedWholeAndCounted();
+    void read_oddLinesAreCountedAndTheCardKept_data();
+    void read_oddLinesAreCountedAndTheCardKept();
     void write_foldsLinesWithoutSplittingCharacters();
 };
 
@@ -60,6 +60,7 @@ void TestVCard::golden_givesTheExpectedEntries()
     const QString diff = differences(file.found.contacts, expected.contacts);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
     QCOMPARE(file.found.unreadable, expected.unreadable);
+    QCOMPARE(file.found.unreadableLines, expected.unreadableLines);
 }
 
 void TestVCard::roundTrip_keepsAllSixteenFields_data()
@@ -249,45 +250,53 @@ void TestVCard::read_numbersGoToTheirFields()
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
-void TestVCard::read_malformedCardsAreSkippedWholeAndCounted_data()
+void TestVCard::read_oddLinesAreCountedAndTheCardKept_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("unreadable");
+    QTest::addColumn<int>("unreadableLines");
     const QByteArray good = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Good\r\nTEL:1\r\nEND:VCARD\r\n";
     QTest::newRow("cut short at the end")
-        << good + "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut\r\nTEL:2" << QStringList{"Good"} << 1;
-    QTest::newRow("BEGIN before END") << "BEGIN:VCARD\nFN:Open\nTEL:2\n" + good << QStringList{"Good"} << 1;
+        << good + "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut\r\nTEL:2" << QStringList{"Good", "Cut"} << 0 << 1;
+    QTest::newRow("BEGIN before END")
+        << "BEGIN:VCARD\nFN:Open\nTEL:2\n" + good << QStringList{"Open", "Good"} << 0 << 1;
     QTest::newRow("a line that is not a property")
-        << "BEGIN:VCARD\nFN:Bad\nnot a property\nTEL:2\nEND:VCARD\n" + good << QStringList{"Good"} << 1;
+        << "BEGIN:VCARD\nFN:Bad\nnot a property\nTEL:2\nEND:VCARD\n" + good << QStringList{"Bad", "Good"} << 0
+        << 1;
     QTest::newRow("a property without a name") << good + "BEGIN:VCARD\nFN:Bad\n:value\nEND:VCARD\n"
-                                               << QStringList{"Good"} << 1;
+                                               << QStringList{"Good", "Bad"} << 0 << 1;
     QTest::newRow("a name with a space") << good + "BEGIN:VCARD\nFN:Bad\nT EL:1\nEND:VCARD\n"
-                                         << QStringList{"Good"} << 1;
+                                         << QStringList{"Good", "Bad"} << 0 << 1;
     QTest::newRow("parameters without a value") << good + "BEGIN:VCARD\nFN:Bad\nTEL;TYPE=cell\nEND:VCARD\n"
-                                                << QStringList{"Good"} << 1;
+                                                << QStringList{"Good", "Bad"} << 0 << 0;
+    QTest::newRow("nothing readable") << "BEGIN:VCARD\nnot a property\nEND:VCARD\n" + good + "BEGIN:VCARD\n"
+                                      << QStringList{"Good"} << 2 << 0;
     QTest::newRow("text between cards is ignored")
-        << "From: someone\r\n\r\n" + good + "-- \r\nsignature\r\n" + good << QStringList{"Good", "Good"} << 0;
+        << "From: someone\r\n\r\n" + good + "-- \r\nsignature\r\n" + good << QStringList{"Good", "Good"} << 0
+        << 0;
     QTest::newRow("an empty card is no contact")
-        << "BEGIN:VCARD\nVERSION:4.0\nEND:VCARD\n" + good << QStringList{"Good"} << 0;
+        << "BEGIN:VCARD\nVERSION:4.0\nEND:VCARD\n" + good << QStringList{"Good"} << 0 << 0;
     QTest::newRow("a group card is no contact")
         << "BEGIN:VCARD\nVERSION:4.0\nKIND:group\nFN:Club\nMEMBER:urn:uuid:1\nEND:VCARD\n" + good
-        << QStringList{"Good"} << 0;
-    QTest::newRow("no card at all") << QByteArray("name,phone\nAnn,1\n") << QStringList{} << 0;
-    QTest::newRow("nothing") << QByteArray() << QStringList{} << 0;
+        << QStringList{"Good"} << 0 << 0;
+    QTest::newRow("no card at all") << QByteArray("name,phone\nAnn,1\n") << QStringList{} << 0 << 0;
+    QTest::newRow("nothing") << QByteArray() << QStringList{} << 0 << 0;
 }
 
-void TestVCard::read_malformedCardsAreSkippedWholeAndCounted()
+void TestVCard::read_oddLinesAreCountedAndTheCardKept()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, names);
     QFETCH(int, unreadable);
+    QFETCH(int, unreadableLines);
     const ImportedContacts read = parseVCards(bytes, LegacyCodePage::Windows1252);
     QStringList actual;
     for (const Contact &contact : read.contacts)
         actual << contact[Name];
     QCOMPARE(actual, names);
     QCOMPARE(read.unreadable, unreadable);
+    QCOMPARE(read.unreadableLines, unreadableLines);
 }
 
 void TestVCard::write_foldsLinesWithoutSplittingCharacters()

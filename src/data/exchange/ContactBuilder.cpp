@@ -101,8 +101,7 @@ void ContactBuilder::setField(Field field, const QString &value, const QString &
     if (slot.isEmpty())
         slot = text;
     else if (slot != text)
-        extras_.append(larkspan::oneLine(label.isEmpty() ? fieldHeader(field) : label) + QLatin1String(": ") +
-                       larkspan::oneLine(text));
+        addExtra(label.isEmpty() ? fieldHeader(field) : label, text);
 }
 
 void ContactBuilder::setNameParts(const QString &prefix, const QString &given, const QString &middle,
@@ -146,7 +145,7 @@ void ContactBuilder::addPhone(unsigned kinds, const QString &written)
     const QString seen = label + QLatin1Char(':') + phoneDigits(number);
     if (phones_.contains(seen))
         return;
-    phones_.append(seen);
+    phones_.insert(seen);
 
     for (const Field field : targets) {
         QString &slot = contact_[static_cast<size_t>(field)];
@@ -206,8 +205,10 @@ void ContactBuilder::addExtra(const QString &label, const QString &value)
         return;
     empty_ = false;
     const QString line = larkspan::oneLine(label) + QLatin1String(": ") + larkspan::oneLine(value);
-    if (!extras_.contains(line))
+    if (!extrasSeen_.contains(line)) {
+        extrasSeen_.insert(line);
         extras_.append(line);
+    }
 }
 
 Contact ContactBuilder::take()

@@ -7,6 +7,7 @@
 
 #include "data/Contact.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -76,7 +77,8 @@ private:
     QString nameFromParts_;
     QStringList notes_;
     QStringList extras_;
-    QStringList phones_;
+    QSet<QString> extrasSeen_; // the lines of extras_, to keep each once
+    QSet<QString> phones_;     // the numbers placed, by use and digits
     QString firstNumber_;
     bool addressTaken_ = false;
     bool empty_ = true;

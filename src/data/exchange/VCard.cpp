@@ -2,7 +2,12 @@
 #include "data/exchange/VCard.h"
 
 #include "data/TextDecoding.h"
+#include "data/exchange/VCardLabels.h"
 #include "data/exchange/VCardParser.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -57,150 +62,157 @@ QString phoneNumber(const QString &value, bool uri)
     return number;
 }
 
-// Labels of the properties that have no field: each goes to Comments as "Label: value".
-QString extraLabel(const QByteArray &name)
+int addressRank(const Property &property)
 {
-    static const std::pair<const char *, const char *> labels[] = {
-        {"BDAY", "Birthday"},
-        {"ANNIVERSARY", "Anniversary"},
-        {"NICKNAME", "Nickname"},
-        {"TITLE", "Title"},
-        {"ROLE", "Role"},
-        {"IMPP", "Instant messaging"},
-        {"GEO", "Location"},
-        {"TZ", "Time zone"},
-        {"CATEGORIES", "Categories"},
-        {"GENDER", "Gender"},
-        {"LANG", "Language"},
-        {"RELATED", "Related"},
-        {"FBURL", "Free/busy"},
-        {"CALURI", "Calendar"},
-        {"CALADRURI", "Calendar requests"},
-        {"EXPERTISE", "Expertise"},
-        {"HOBBY", "Hobby"},
-        {"INTEREST", "Interest"},
-        {"ORG-DIRECTORY", "Directory"},
-        {"BIRTHPLACE", "Birthplace"},
-        {"DEATHDATE", "Date of death"},
-        // Extensions that address books have long written for what 4.0 later named.
-        {"X-ANNIVERSARY", "Anniversary"},
-        {"X-GENDER", "Gender"},
-        {"X-SPOUSE", "Spouse"},
-        {"X-ASSISTANT", "Assistant"},
-        {"X-MANAGER", "Manager"},
-        {"X-SOCIALPROFILE", "Social profile"},
-        {"X-AIM", "AIM"},
-        {"X-ICQ", "ICQ"},
-        {"X-JABBER", "Jabber"},
-        {"X-MSN", "MSN"},
-        {"X-YAHOO", "Yahoo"},
-        {"X-SKYPE", "Skype"},
-        {"X-SKYPE-USERNAME", "Skype"},
-        {"X-GOOGLE-TALK", "Google Talk"},
-        {"X-TWITTER", "Twitter"}};
-    for (const auto &[property, label] : labels)
-        if (name == property)
-            return QLatin1String(label);
-    // Any other: "X-CUSTOM-THING" reads as "Custom thing".
-    QString label = QString::fromLatin1(name.startsWith("X-") ? name.mid(2) : name).toLower();
-    label.replace(QLatin1Char('-'), QLatin1Char(' '));
-    if (!label.isEmpty())
-        label[0] = label[0].toUpper();
-    return label;
+    // Home addresses before the others, work ones last.
+    return hasType(property, "home") ? 0 : hasType(property, "work") ? 2 : 1;
 }
 
-// Properties that describe the card, not the person, or hold pictures, sounds and keys.
-bool isIgnored(const QByteArray &name)
+QString addressLabel(int rank)
 {
-    static const char *const ignored[] = {"BEGIN", "END",    "VERSION", "PRODID",  "REV",    "UID",
-                                          "PHOTO", "LOGO",   "SOUND",   "KEY",     "LABEL",  "CLIENTPIDMAP",
-                                          "KIND",  "SOURCE", "NAME",    "PROFILE", "MAILER", "SORT-STRING",
-                                          "CLASS", "MEMBER", "XML",     "AGENT",   "N",      "FN"};
-    for (const char *skip : ignored)
-        if (name == skip)
-            return true;
-    // Bookkeeping of particular address books, never typed by the user.
-    static const char *const ownPrefixes[] = {"X-AB",         "X-MS-",       "X-ANDROID-",
-                                              "X-EVOLUTION-", "X-MOZILLA-",  "X-PHONETIC-",
-                                              "X-WAB-",       "X-RADICALE-", "X-ADDRESSBOOKSERVER-"};
-    for (const char *prefix : ownPrefixes)
-        if (name.startsWith(prefix))
-            return true;
-    return false;
+    return rank == 0   ? QStringLiteral("Home address")
+           : rank == 2 ? QStringLiteral("Work address")
+                       : QStringLiteral("Address");
 }
 
-Contact buildContact(std::vector<Property> &properties, LegacyCodePage codePage, bool *empty)
+// The words of a text, to tell whether an address label says more than the address.
+QSet<QString> wordsOf(const QString &text)
 {
-    // The preferred one of several numbers, addresses, e-mails or web sites comes first.
-    std::stable_sort(properties.begin(), properties.end(),
-                     [](const Property &a, const Property &b) { return a.pref < b.pref; });
-    ContactBuilder builder;
-    QString fullName;
-    QStringList nameParts;
-    std::vector<std::pair<int, const Property *>> addresses;
-    for (const Property &property : properties) {
-        if (property.binary)
-            continue;
+    QSet<QString> found;
+    for (const QString &word :
+         text.toCaseFolded().split(QRegularExpression(QStringLiteral("[\\W_]+")), Qt::SkipEmptyParts))
+        found.insert(word);
+    return found;
+}
+
+class CardContact
+{
+public:
+    CardContact(std::vector<Property> &properties, LegacyCodePage codePage)
+        : properties_(properties), codePage_(codePage)
+    {
+        // Apple names what a group holds by an X-ABLabel of the same group.
+        for (const Property &property : properties_)
+            if (property.name == "X-ABLABEL" && !property.group.isEmpty())
+                groupLabels_.insert(property.group, appleLabel(text(property)));
+    }
+
+    // The entry; false when the card gives none.
+    bool build(Contact &contact)
+    {
+        // The preferred one of several numbers, addresses, e-mails or web sites comes first.
+        std::stable_sort(properties_.begin(), properties_.end(),
+                         [](const Property &a, const Property &b) { return a.pref < b.pref; });
+        for (const Property &property : properties_) {
+            if (property.binary)
+                continue;
+            if (property.name == "KIND" &&
+                property.value.trimmed().compare("group", Qt::CaseInsensitive) == 0)
+                return false; // a group card lists its members; it is not a person of its own
+            read(property);
+        }
+        if (hasText(fullName_))
+            builder_.setField(Name, fullName_);
+        else if (!nameParts_.isEmpty())
+            builder_.setNameParts(words(nameParts_[3]), words(nameParts_[1]), words(nameParts_[2]),
+                                  words(nameParts_[0]), words(nameParts_[4]));
+        addAddresses();
+        if (builder_.isEmpty())
+            return false;
+        contact = builder_.take();
+        return true;
+    }
+
+private:
+    QString text(const Property &property) const { return unescape(decodeValue(property, codePage_)); }
+
+    void read(const Property &property)
+    {
         const QByteArray &name = property.name;
-        if (name == "KIND" && property.value.trimmed().compare("group", Qt::CaseInsensitive) == 0) {
-            // A group card lists its members; it is not a person of its own.
-            *empty = true;
-            return {};
-        }
         if (name == "FN") {
-            const QString text = unescape(decodeValue(property, codePage));
-            if (!hasText(fullName))
-                fullName = text;
+            if (!hasText(fullName_))
+                fullName_ = text(property);
             else
-                builder.addExtra(QStringLiteral("Name"), text);
+                builder_.addExtra(QStringLiteral("Name"), text(property));
         } else if (name == "N") {
-            if (nameParts.isEmpty())
-                nameParts = components(decodeValue(property, codePage), 5);
+            if (nameParts_.isEmpty())
+                nameParts_ = components(decodeValue(property, codePage_), 5);
         } else if (name == "ADR") {
-            // Home addresses before the others, work ones last.
-            const int rank = hasType(property, "home") ? 0 : hasType(property, "work") ? 2 : 1;
-            addresses.emplace_back(rank, &property);
+            addresses_.emplace_back(addressRank(property), &property);
+        } else if (name == "LABEL") {
+            labels_.emplace_back(addressRank(property), &property);
         } else if (name == "TEL") {
-            builder.addPhone(phoneKinds(property),
-                             phoneNumber(unescape(decodeValue(property, codePage)), property.uri));
+            builder_.addPhone(phoneKinds(property), phoneNumber(text(property), property.uri));
         } else if (name == "EMAIL") {
-            builder.addEmail(unescape(decodeValue(property, codePage)));
+            builder_.addEmail(text(property));
         } else if (name == "URL") {
-            builder.addWebSite(unescape(decodeValue(property, codePage)));
+            builder_.addWebSite(text(property));
         } else if (name == "ORG") {
-            QStringList units = components(decodeValue(property, codePage), 1);
+            QStringList units = components(decodeValue(property, codePage_), 1);
             units.removeIf([](const QString &unit) { return !hasText(unit); });
-            builder.setField(Work, units.join(QLatin1String(", ")), QStringLiteral("Organization"));
+            builder_.setField(Work, units.join(QLatin1String(", ")), QStringLiteral("Organization"));
         } else if (name == "NOTE") {
-            builder.addNote(unescape(decodeValue(property, codePage)));
-        } else if (name == "RELATED" && !property.types.isEmpty()) {
-            // "Spouse: Arjun Raman" says more than "Related: Arjun Raman".
-            QString label = withoutByteOrderMarks(QString::fromUtf8(property.types.first()));
-            if (!label.isEmpty())
-                label.front() = label.front().toUpper();
-            builder.addExtra(label.isEmpty() ? QStringLiteral("Related") : label,
-                             unescape(decodeValue(property, codePage)));
-        } else if (!isIgnored(name)) {
-            builder.addExtra(extraLabel(name), unescape(decodeValue(property, codePage)));
+            builder_.addNote(text(property));
+        } else if (name == "X-ANDROID-CUSTOM") {
+            const LabelledValue custom = androidCustom(components(decodeValue(property, codePage_), 2));
+            builder_.addExtra(custom.label, custom.value);
+        } else if (!isBookkeeping(name)) {
+            builder_.addExtra(label(property), text(property));
         }
     }
-    if (hasText(fullName))
-        builder.setField(Name, fullName);
-    else if (!nameParts.isEmpty())
-        builder.setNameParts(words(nameParts[3]), words(nameParts[1]), words(nameParts[2]),
-                             words(nameParts[0]), words(nameParts[4]));
-    std::stable_sort(addresses.begin(), addresses.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (const auto &[rank, property] : addresses) {
-        const QStringList parts = components(decodeValue(*property, codePage), 7);
-        PostalAddress address{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]};
-        builder.addAddress(address, rank == 0   ? QStringLiteral("Home address")
-                                    : rank == 2 ? QStringLiteral("Work address")
-                                                : QStringLiteral("Address"));
+
+    // The label the person gave, or the kind a relation names ("Spouse: Arjun Raman" says more
+    // than "Related: Arjun Raman"), or what the property is called.
+    QString label(const Property &property) const
+    {
+        if (const auto found = groupLabels_.constFind(property.group);
+            !property.group.isEmpty() && found != groupLabels_.cend() && hasText(*found))
+            return *found;
+        if ((property.name == "RELATED" || property.name == "X-ABRELATEDNAMES") &&
+            !property.types.isEmpty()) {
+            QString type = withoutByteOrderMarks(QString::fromUtf8(property.types.first()));
+            if (!type.isEmpty() && type != QLatin1String("pref")) {
+                type.front() = type.front().toUpper();
+                return type;
+            }
+        }
+        return propertyLabel(property.name);
     }
-    *empty = builder.isEmpty();
-    return builder.take();
-}
+
+    // The addresses; without one, the address labels stand for them. A label beside an address
+    // goes to Comments when it holds words the address does not.
+    void addAddresses()
+    {
+        auto byRank = [](const auto &a, const auto &b) { return a.first < b.first; };
+        std::stable_sort(addresses_.begin(), addresses_.end(), byRank);
+        std::stable_sort(labels_.begin(), labels_.end(), byRank);
+        QSet<QString> addressWords;
+        for (const auto &[rank, property] : addresses_) {
+            const QStringList parts = components(decodeValue(*property, codePage_), 7);
+            PostalAddress address{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]};
+            builder_.addAddress(address, addressLabel(rank));
+            addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
+        }
+        for (const auto &[rank, property] : labels_) {
+            const QString label = text(*property);
+            if (addresses_.empty()) {
+                PostalAddress address;
+                address.street = label; // its lines joined in one
+                builder_.addAddress(address, addressLabel(rank));
+            } else if (!addressWords.contains(wordsOf(label))) {
+                builder_.addExtra(addressLabel(rank) + QStringLiteral(" label"), label);
+            }
+        }
+    }
+
+    std::vector<Property> &properties_;
+    LegacyCodePage codePage_;
+    QHash<QByteArray, QString> groupLabels_;
+    ContactBuilder builder_;
+    QString fullName_;
+    QStringList nameParts_;
+    std::vector<std::pair<int, const Property *>> addresses_, labels_;
+};
 
 void appendEscaped(QByteArray &out, const QString &value, bool escapeSeparators)
 {
@@ -262,12 +274,23 @@ bool looksLikeVCard(QByteArrayView bytes)
 ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage)
 {
     ImportedContacts result;
-    result.unreadable = vcard::readCards(utf8Bytes(input), [&](std::vector<vcard::Property> &properties) {
-        bool empty = false;
-        Contact contact = buildContact(properties, codePage, &empty);
-        if (!empty)
-            result.contacts.push_back(std::move(contact));
-    });
+    std::vector<std::pair<int, Contact>> found;
+    const vcard::CardCounts counts =
+        vcard::readCards(utf8Bytes(input), [&](std::vector<vcard::Property> &properties, int order) {
+            Contact contact;
+            if (!CardContact(properties, codePage).build(contact))
+                return false;
+            found.emplace_back(order, std::move(contact));
+            return true;
+        });
+    // In the order the cards begin in the file, an outer card before the one inside it.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    result.contacts.reserve(found.size());
+    for (auto &[order, contact] : found)
+        result.contacts.push_back(std::move(contact));
+    result.unreadable = counts.unreadable;
+    result.unreadableLines = counts.unreadableLines;
     return result;
 }
 

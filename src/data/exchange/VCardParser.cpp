@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 
 namespace larkspan::vcard {
 
@@ -98,23 +99,34 @@ bool isDataUri(const QByteArray &name, QByteArrayView value)
                        [](char c) { return isNameChar(c) || c == '/' || c == ';' || c == '=' || c == '+'; });
 }
 
-// Splits "group.NAME;PARAM=x;PARAM:value". False when the line is not a property.
+// A property name as address books write them: anything but blanks, control characters and the
+// separators. Odd characters ("X-Foo@Bar") do not make a value unreadable.
+bool isWrittenName(QByteArrayView name)
+{
+    return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte > ' ' && byte != 0x7F;
+    });
+}
+
+// Splits "group.NAME;PARAM=x;PARAM:value". A name alone ("X-FOO") or a line that ends among the
+// parameters is a property without a value. False when the line is not a property.
 bool parseProperty(QByteArrayView line, Property &property)
 {
     qsizetype i = 0;
     while (i < line.size() && line[i] != ';' && line[i] != ':')
         ++i;
-    if (i == line.size())
-        return false;
     QByteArrayView name = line.first(i).trimmed();
-    if (name.isEmpty() || !std::all_of(name.begin(), name.end(), isNameChar))
+    if (!isWrittenName(name))
         return false;
-    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0) {
+        property.group = name.first(dot).toByteArray().toLower();
         name = name.sliced(dot + 1);
+    }
     if (name.isEmpty())
         return false;
     property.name = name.toByteArray().toUpper();
-    while (line[i] == ';') {
+    while (i < line.size() && line[i] == ';') {
         const qsizetype start = ++i;
         bool quoted = false;
         while (i < line.size() && (quoted || (line[i] != ';' && line[i] != ':'))) {
@@ -122,21 +134,13 @@ bool parseProperty(QByteArrayView line, Property &property)
                 quoted = !quoted;
             ++i;
         }
-        if (i == line.size())
-            return false;
         addParameter(line.sliced(start, i - start), property);
     }
-    property.value = line.sliced(i + 1).toByteArray();
+    if (i < line.size())
+        property.value = line.sliced(i + 1).toByteArray();
     if (isDataUri(property.name, property.value))
         property.binary = true;
     return true;
-}
-
-bool isQuotedPrintableLine(QByteArrayView line)
-{
-    const qsizetype colon = line.indexOf(':');
-    const QByteArrayView head = colon < 0 ? line : line.first(colon);
-    return head.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
 }
 
 int hexDigit(char c)
@@ -170,7 +174,9 @@ QByteArray decodeQuotedPrintable(QByteArrayView encoded)
 }
 
 // Reads cards line by line: a card is BEGIN:VCARD ... END:VCARD; anything between cards is
-// ignored.
+// ignored. A card inside a card (2.1's AGENT, or a card whose END:VCARD is missing) is read as a
+// card of its own, and the outer one goes on after it. A line that cannot be read is left out and counted;
+// the card keeps the rest.
 class CardReader
 {
 public:
@@ -178,102 +184,155 @@ public:
 
     void line(QByteArrayView line)
     {
-        if (!inCard_) {
-            if (isLine(line, "BEGIN:VCARD"))
-                startCard();
-            return;
-        }
         if (isLine(line, "BEGIN:VCARD")) {
-            // The card before never ended.
-            ++unreadable_;
-            startCard();
+            cards_.emplace_back();
+            cards_.back().order = begun_++;
             return;
         }
+        if (cards_.empty())
+            return;
         if (isLine(line, "END:VCARD")) {
-            inCard_ = false;
-            if (malformed_) {
-                ++unreadable_;
-                return;
-            }
-            card_(properties_);
+            finishCard();
             return;
         }
-        if (malformed_ || isBlank(line))
+        Card &card = cards_.back();
+        // Blank lines and "#" comments are no part of the card.
+        if (isBlank(line) || line.front() == '#')
             return;
         Property property;
-        if (!parseProperty(line, property)) {
-            malformed_ = true;
+        const bool readable = parseProperty(line, property);
+        if (continuesWithBackslash(card) && !(readable && line.contains(':'))) {
+            // "NOTE:one\" and "two" on the next line: a line break the writer forgot to escape.
+            card.properties.back().value += 'n';
+            card.properties.back().value += line;
+            return;
+        }
+        if (!readable) {
+            ++card.unreadableLines;
             return;
         }
         if (property.name == "VERSION") {
             const QByteArray version = property.value.trimmed();
-            version_ = version == "2.1" ? Version::V21 : version == "4.0" ? Version::V40 : Version::V30;
+            card.version = version == "2.1" ? Version::V21 : version == "4.0" ? Version::V40 : Version::V30;
         }
-        properties_.push_back(std::move(property));
+        card.properties.push_back(std::move(property));
     }
 
-    int finish()
+    CardCounts finish()
     {
-        if (inCard_)
-            ++unreadable_; // cut short
-        inCard_ = false;
-        return unreadable_;
+        // A card that the end of the text cut short keeps what it has; its missing end is counted
+        // as a line that could not be read.
+        while (!cards_.empty()) {
+            ++cards_.back().unreadableLines;
+            finishCard();
+        }
+        return counts_;
     }
 
     // vCard 2.1 folds by breaking the line before a space that stays; later versions insert the
     // space that unfolding removes.
-    bool keepsFoldingSpace() const { return inCard_ && version_ == Version::V21; }
+    bool keepsFoldingSpace() const { return !cards_.empty() && cards_.back().version == Version::V21; }
 
 private:
-    void startCard()
+    struct Card
     {
-        inCard_ = true;
-        malformed_ = false;
-        version_ = Version::V30;
-        properties_.clear();
+        std::vector<Property> properties;
+        Version version = Version::V30;
+        int unreadableLines = 0;
+        int order = 0; // of its BEGIN:VCARD among all
+    };
+
+    // The last value ends in a backslash that escapes nothing.
+    static bool continuesWithBackslash(const Card &card)
+    {
+        if (card.properties.empty() || card.properties.back().quotedPrintable)
+            return false;
+        const QByteArray &value = card.properties.back().value;
+        qsizetype backslashes = 0;
+        while (backslashes < value.size() && value[value.size() - 1 - backslashes] == '\\')
+            ++backslashes;
+        return backslashes % 2 == 1;
+    }
+
+    void finishCard()
+    {
+        Card card = std::move(cards_.back());
+        cards_.pop_back();
+        // A card is skipped whole only when nothing in it could be read, or when what could be
+        // read gave no contact while some lines could not.
+        const bool kept = !card.properties.empty() && card_(card.properties, card.order);
+        if (kept)
+            counts_.unreadableLines += card.unreadableLines;
+        else if (card.unreadableLines > 0)
+            ++counts_.unreadable;
     }
 
     const CardHandler &card_;
-    int unreadable_ = 0;
-    std::vector<Property> properties_;
-    Version version_ = Version::V30;
-    bool inCard_ = false;
-    bool malformed_ = false;
+    CardCounts counts_;
+    int begun_ = 0;
+    std::vector<Card> cards_; // the card being read last, the cards it is inside before it
 };
+
+bool hasLineFeed(QByteArrayView bytes)
+{
+    return std::memchr(bytes.data(), '\n', size_t(bytes.size())) != nullptr;
+}
 
 } // namespace
 
-int readCards(QByteArrayView bytes, const CardHandler &card)
+CardCounts readCards(QByteArrayView bytes, const CardHandler &card)
 {
     CardReader reader(card);
     QByteArray logical;
     bool haveLogical = false;
+    // Whether the logical line is quoted-printable, decided once its name and parameters are in.
+    bool headKnown = false;
+    bool quotedPrintable = false;
+    auto learnHead = [&](qsizetype from) {
+        const qsizetype colon = logical.indexOf(':', from);
+        if (colon < 0)
+            return;
+        headKnown = true;
+        quotedPrintable =
+            QByteArrayView(logical).first(colon).toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+    };
+    // A line ends at LF, CR LF or CR CR LF (phones write the last); a CR alone is part of the
+    // value, but in a file without a single LF (old Macs) it ends the line.
+    const char lineEnd = hasLineFeed(bytes) ? '\n' : '\r';
     const char *pos = bytes.data();
     const char *const end = pos + bytes.size();
     while (pos < end) {
-        const char *stop = pos;
-        while (stop < end && *stop != '\r' && *stop != '\n')
-            ++stop;
-        const QByteArrayView line(pos, stop - pos);
-        pos = stop;
-        if (pos < end && *pos++ == '\r' && pos < end && *pos == '\n')
-            ++pos;
+        const char *stop = static_cast<const char *>(std::memchr(pos, lineEnd, size_t(end - pos)));
+        if (stop == nullptr)
+            stop = end;
+        QByteArrayView line(pos, stop - pos);
+        pos = stop == end ? end : stop + 1;
+        if (lineEnd == '\n') {
+            for (int cr = 0; cr < 2 && line.endsWith('\r'); ++cr)
+                line.chop(1);
+        }
 
         if (haveLogical) {
-            if (logical.endsWith('=') && isQuotedPrintableLine(logical)) {
+            if (quotedPrintable && logical.endsWith('=')) {
                 // A quoted-printable soft line break: the value goes on in the next line.
                 logical.chop(1);
                 logical += line;
                 continue;
             }
             if (!line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
+                const qsizetype from = logical.size();
                 logical += reader.keepsFoldingSpace() ? line : line.sliced(1);
+                if (!headKnown)
+                    learnHead(from);
                 continue;
             }
             reader.line(logical);
         }
         logical = line.toByteArray();
         haveLogical = true;
+        headKnown = false;
+        quotedPrintable = false;
+        learnHead(0);
     }
     if (haveLogical)
         reader.line(logical);
@@ -285,18 +344,19 @@ QString decodeValue(const Property &property, LegacyCodePage codePage)
     const QByteArray bytes =
         property.quotedPrintable ? decodeQuotedPrintable(property.value) : property.value;
     const QByteArray charset = property.charset.toLower();
-    if (charset.isEmpty() || charset == "utf-8" || charset == "utf8" || charset == "us-ascii")
+    // ASCII names no code page for the bytes above it, so they are told as if none were named.
+    if (charset.isEmpty() || charset == "us-ascii" || charset == "ascii")
         return decodeText(bytes, codePage);
+    if (charset == "utf-8" || charset == "utf8")
+        return withoutByteOrderMarks(QString::fromUtf8(bytes));
     if (charset == "windows-1252" || charset == "cp1252")
         return decodeLegacy(bytes, LegacyCodePage::Windows1252);
     if (charset == "windows-1251" || charset == "cp1251")
         return decodeLegacy(bytes, LegacyCodePage::Windows1251);
+    // Whatever else Qt (through ICU) knows; a byte that is wrong in it reads as U+FFFD.
     QStringDecoder decoder(property.charset.constData());
-    if (decoder.isValid()) {
-        QString text = decoder(bytes);
-        if (!decoder.hasError())
-            return withoutByteOrderMarks(text);
-    }
+    if (decoder.isValid())
+        return withoutByteOrderMarks(decoder(bytes));
     return decodeText(bytes, codePage);
 }
 

@@ -1,8 +1,9 @@
 // The syntax of vCard 2.1, 3.0 and 4.0, knowing nothing of what a property means: cards between
-// BEGIN:VCARD and END:VCARD, content lines (LF or CR LF), folding (2.1 keeps the space at the
-// fold, later versions drop it), quoted-printable soft line breaks, a property's group, name and
-// parameters (2.1's bare ones too), and decoding a value: quoted-printable, CHARSET, the
-// backslash escapes and the components of a structured value.
+// BEGIN:VCARD and END:VCARD (a card inside a card read as one of its own), content lines ending in
+// LF, CR LF or CR CR LF, folding (2.1 keeps the space at the fold, later versions drop it),
+// quoted-printable soft line breaks, a property's group, name and parameters (2.1's bare ones too),
+// and decoding a value: quoted-printable, CHARSET, the backslash escapes and the components of a
+// structured value. A line that is not a property is counted and left out; its card is kept.
 #pragma once
 
 #include "data/LegacyCodec.h"
@@ -20,7 +21,8 @@ namespace larkspan::vcard {
 
 struct Property
 {
-    QByteArray name;         // upper case, without its group ("item1.")
+    QByteArray group;        // lower case, "item1" of "item1.EMAIL"; empty without one
+    QByteArray name;         // upper case, without its group
     QList<QByteArray> types; // lower case
     bool quotedPrintable = false;
     bool binary = false;
@@ -30,16 +32,25 @@ struct Property
     QByteArray value; // as written, still encoded and escaped
 };
 
-// Takes the properties of one card, in file order; it may reorder them.
-using CardHandler = std::function<void(std::vector<Property> &properties)>;
+// Takes the properties of one card, in file order; it may reorder them. `order` counts the cards
+// by where they begin: a card inside another ends, and is handed over, before the outer one.
+// Returns whether the card gave a contact.
+using CardHandler = std::function<bool(std::vector<Property> &properties, int order)>;
 
-// Reads the cards of `bytes` (UTF-8) and hands each that ends, and whose every line is a property,
-// to `card`. Anything between cards is ignored. Returns the number of cards skipped: cut short by
-// the end of the text or by the next BEGIN:VCARD, or holding a line that is not a property.
-int readCards(QByteArrayView bytes, const CardHandler &card);
+struct CardCounts
+{
+    int unreadable = 0;      // cards skipped whole: nothing in them could be read
+    int unreadableLines = 0; // lines left out of cards that were kept, and missing ends
+};
 
-// The value as text: quoted-printable undone, then read in its CHARSET, or as UTF-8, or in the
-// legacy code page when it is not UTF-8. Backslash escapes are left for unescape or components.
+// Reads the cards of `bytes` (UTF-8) and hands each that holds a property to `card`, a card cut
+// short by the end of the text too. Anything between cards is ignored. A card whose lines could
+// not be read and that gave no contact is counted as unreadable.
+CardCounts readCards(QByteArrayView bytes, const CardHandler &card);
+
+// The value as text: quoted-printable undone, then read in its CHARSET (any Qt knows, U+FFFD for
+// bytes wrong in it); without one, as UTF-8, or in the legacy code page when it is not UTF-8. Backslash
+// escapes are left for unescape or components.
 QString decodeValue(const Property &property, LegacyCodePage codePage);
 
 // Undoes the backslash escapes of a text value: \n and \N are line breaks, \, \; \\ themselves.

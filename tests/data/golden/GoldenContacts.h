@@ -2,7 +2,8 @@
 //
 // Next to every sample "name.vcf" or "name.csv" lies "name.vcf.json": the entries in order, each
 // an object keyed by column header holding the fields that are not empty, the number of cards or
-// rows that cannot be read, and the legacy code page to read the sample in ("Windows-1252" unless
+// rows that cannot be read (and of lines left out of kept cards, "unreadableLines"), and the
+// legacy code page to read the sample in ("Windows-1252" unless
 // given).
 #pragma once
 
@@ -38,6 +39,7 @@ struct GoldenExpected
 {
     LegacyCodePage codePage = LegacyCodePage::Windows1252;
     int unreadable = -1;
+    int unreadableLines = 0;
     std::vector<Contact> contacts;
 };
 
@@ -49,6 +51,7 @@ inline GoldenExpected goldenExpected(const QString &sample)
     if (root.value(QStringLiteral("codePage")).toString() == QStringLiteral("Windows-1251"))
         expected.codePage = LegacyCodePage::Windows1251;
     expected.unreadable = root.value(QStringLiteral("unreadable")).toInt(-1);
+    expected.unreadableLines = root.value(QStringLiteral("unreadableLines")).toInt(0);
     for (const QJsonValue &value : root.value(QStringLiteral("contacts")).toArray()) {
         const QJsonObject object = value.toObject();
         Contact contact;
