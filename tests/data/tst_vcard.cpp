@@ -37,6 +37,8 @@ private slots:
     void read_numbersGoToTheirFields();
     void read_oddLinesAreCountedAndTheCardKept_data();
     void read_oddLinesAreCountedAndTheCardKept();
+    void read_losesNoValue_data();
+    void read_losesNoValue();
     void write_foldsLinesWithoutSplittingCharacters();
 };
 
@@ -296,6 +298,63 @@ void TestVCard::read_oddLinesAreCountedAndTheCardKept()
         actual << contact[Name];
     QCOMPARE(actual, names);
     QCOMPARE(read.unreadable, unreadable);
+    QCOMPARE(read.unreadableLines, unreadableLines);
+}
+
+void TestVCard::read_losesNoValue_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("unreadableLines");
+    QTest::newRow("CR CR LF line ends, a lone CR inside a value")
+        << QByteArray(
+               "BEGIN:VCARD\r\r\nVERSION:3.0\r\r\nFN:Bob Smith\r\r\nNOTE:one\r\r\n two\r\nTITLE:a\rb\r\n"
+               "END:VCARD\r\r\n")
+        << int(Comments) << "onetwo\nTitle: a b" << 0;
+    QTest::newRow("X- properties a person typed")
+        << card("3.0",
+                "FN:Ann Lee\nitem1.X-ABRELATEDNAMES:Bob\nitem1.X-ABLabel:_$!<Spouse>!$_\n"
+                "X-MS-ANNIVERSARY:20110113\nX-EVOLUTION-SPOUSE:Maria\nX-PHONETIC-FIRST-NAME:Jon\n"
+                "X-ANDROID-CUSTOM:vnd.android.cursor.item/relation;Eve;8;;;\nX-ABUID:1\nX-ABShowAs:COMPANY\n"
+                "X-MS-OL-DEFAULT-POSTAL-ADDRESS:2\nX-MOZILLA-HTML:FALSE")
+        << int(Comments)
+        << "Spouse: Bob\nAnniversary: 20110113\nSpouse: Maria\nPhonetic first name: Jon\nMother: Eve" << 0;
+    QTest::newRow("LABEL without ADR") << card("2.1", "LABEL;QUOTED-PRINTABLE;WORK:401 Park Drive=0ABoston")
+                                       << int(Address) << "401 Park Drive, Boston" << 0;
+    QTest::newRow("LABEL saying more than ADR")
+        << card("3.0",
+                "FN:A\nADR:;;1 Main St;Town;;;\nLABEL:1 Main St\\nTown\nLABEL;TYPE=work:c/o Acme\\n1 Main St")
+        << int(Comments) << "Work address label: c/o Acme 1 Main St" << 0;
+    QTest::newRow("declared UTF-8 with a bad byte")
+        << card("2.1", "ORG;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=91=C3=91=80") << int(Work)
+        << QStringLiteral("ÑÑ\uFFFD") << 0;
+    QTest::newRow("odd lines")
+        << card("2.1", "FN:A\n# a comment\nNOTE:one\\\ntwo\nTITLE:\nX-FOO\nAGENT:\nBEGIN:VCARD\nFN:Agent\n"
+                       "END:VCARD\nIMPP;TYPE=X-messaging/twitter-All:@a\nX-Ä@B:c\nnot a property\nROLE:r")
+        << int(Comments) << "one\ntwo\nInstant messaging: @a\nÄ@b: c\nRole: r" << 1;
+    for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
+        QStringEncoder utf16(encoding);
+        const QByteArray text = utf16(QStringLiteral("BEGIN:VCARD\r\nFN:Zoë Ωmega\r\nEND:VCARD\r\n"));
+        QTest::newRow(encoding == QStringEncoder::Utf16LE ? "UTF-16 LE without a mark"
+                                                          : "UTF-16 BE without a mark")
+            << text << int(Name) << QStringLiteral("Zoë Ωmega") << 0;
+    }
+}
+
+void TestVCard::read_losesNoValue()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, field);
+    QFETCH(QString, expected);
+    QFETCH(int, unreadableLines);
+    // Told from the bytes alone, as a file without a suffix.
+    const ContactFileKind kind = detectContactFile(QStringLiteral("dropped"), bytes);
+    QCOMPARE(kind, ContactFileKind::VCard);
+    const ImportedContacts read = importContacts(kind, bytes, LegacyCodePage::Windows1252);
+    QCOMPARE(read.unreadable, 0);
+    QVERIFY(!read.contacts.empty());
+    QCOMPARE(read.contacts[0][size_t(field)], expected);
     QCOMPARE(read.unreadableLines, unreadableLines);
 }
 

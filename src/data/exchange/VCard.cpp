@@ -101,8 +101,9 @@ public:
     bool build(Contact &contact)
     {
         // The preferred one of several numbers, addresses, e-mails or web sites comes first.
-        std::stable_sort(properties_.begin(), properties_.end(),
-                         [](const Property &a, const Property &b) { return a.pref < b.pref; });
+        const auto byPreference = [](const Property &a, const Property &b) { return a.pref < b.pref; };
+        if (!std::is_sorted(properties_.begin(), properties_.end(), byPreference))
+            std::stable_sort(properties_.begin(), properties_.end(), byPreference);
         for (const Property &property : properties_) {
             if (property.binary)
                 continue;
@@ -284,8 +285,9 @@ ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage)
             return true;
         });
     // In the order the cards begin in the file, an outer card before the one inside it.
-    std::stable_sort(found.begin(), found.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    const auto byOrder = [](const auto &a, const auto &b) { return a.first < b.first; };
+    if (!std::is_sorted(found.begin(), found.end(), byOrder))
+        std::stable_sort(found.begin(), found.end(), byOrder);
     result.contacts.reserve(found.size());
     for (auto &[order, contact] : found)
         result.contacts.push_back(std::move(contact));

@@ -1,10 +1,11 @@
 // vCard files: reading versions 2.1, 3.0 and 4.0 into entries, and writing an entry as a
 // vCard 4.0 that other address books read.
 //
-// Reading: any number of cards per file; LF or CR LF; folded lines; quoted-printable and CHARSET
-// of 2.1 cards; the backslash escapes of text values. A card that is cut short or holds a line
-// that is not a property is skipped whole and counted. What has no field of its own goes to
-// Comments as "Label: value" lines (see ContactBuilder).
+// Reading: any number of cards per file; LF, CR LF or CR CR LF; folded lines; quoted-printable and
+// CHARSET; the backslash escapes of text values. A line that is not a property is left out and
+// counted, its card kept; a card is skipped whole only when nothing in it can be read. What has no
+// field of its own, the extensions of other address books too, goes to Comments as "Label: value"
+// lines (see ContactBuilder and VCardLabels); LABEL gives the address of a card without ADR.
 #pragma once
 
 #include "data/LegacyCodec.h"

@@ -3,8 +3,7 @@
 // Next to every sample "name.vcf" or "name.csv" lies "name.vcf.json": the entries in order, each
 // an object keyed by column header holding the fields that are not empty, the number of cards or
 // rows that cannot be read (and of lines left out of kept cards, "unreadableLines"), and the
-// legacy code page to read the sample in ("Windows-1252" unless
-// given).
+// legacy code page to read the sample in ("Windows-1252" unless given).
 #pragma once
 
 #include "data/Contact.h"
