@@ -249,7 +249,9 @@ Plan planColumns(const QStringList &headers)
             column.role = Role::AddressPart;
             column.part = part;
             column.group = groupIndex(plan, groups, QStringLiteral("address:") + groupName, groupName, {});
-        } else if (const QRegularExpressionMatch match = numbered.match(header); match.hasMatch()) {
+        } else if (const QRegularExpressionMatch match =
+                       header.contains(QLatin1Char('-')) ? numbered.match(header) : QRegularExpressionMatch();
+                   match.hasMatch()) {
             const QString base = normalized(match.captured(1));
             const QString attribute = normalized(match.captured(3));
             const bool isAddress = base == QLatin1String("address");
