@@ -4,6 +4,7 @@
 #include "data/exchange/ContactBuilder.h"
 #include "data/exchange/CsvHeaderNames.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <map>
@@ -227,8 +228,14 @@ Plan planColumns(const QStringList &headers)
     static const QRegularExpression numbered(QStringLiteral("^\\s*(.*?)\\s*(\\d+)\\s*-\\s*(.*?)\\s*$"));
     Plan plan;
     std::map<QString, int> groups;
+    // A header seen before whose column is in no group means what it meant then.
+    QHash<QString, Column> seen;
     for (int index = 0; index < headers.size(); ++index) {
         const QString &header = headers[index];
+        if (const auto before = seen.constFind(header); before != seen.cend()) {
+            plan.columns.push_back(*before);
+            continue;
+        }
         Column column;
         column.header = header.trimmed();
         if (!hasText(column.header))
@@ -281,6 +288,8 @@ Plan planColumns(const QStringList &headers)
         }
         if (column.role != Role::Extra && column.role != Role::Ignore && column.role != Role::TypeLabel)
             plan.known = true;
+        if (column.group < 0 && hasText(header))
+            seen.insert(header, column);
         plan.columns.push_back(std::move(column));
     }
     return plan;
