@@ -207,6 +207,39 @@ void TestCsv::read_headerNamesTheColumns_data()
             << (headers.join(QLatin1Char(',')) + QLatin1Char('\n') + values.join(QLatin1Char(','))).toUtf8()
             << true << filled;
     }
+    QTest::newRow("German, French and Spanish Outlook headers")
+        << QByteArray("Vorname,Nom,Tel. mobile,Telefono del trabajo,Strasse privat,Ville (domicile),Notizen\n"
+                      "Ann,Lee,7,8,1 Main St,Springfield,note\n")
+        << true
+        << contactWith({{Name, "Ann Lee"},
+                        {Mobile, "7"},
+                        {WorkNumber, "8"},
+                        {Address, "1 Main St"},
+                        {Suburb, "Springfield"},
+                        {Comments, "note"}});
+    QTest::newRow("accents and case: TÉLÉPHONE (BUREAU), Straße geschäftlich")
+        << QString::fromUtf8("Prénom,TÉLÉPHONE (BUREAU),Straße geschäftlich\nAnn,8,1 Main St\n").toUtf8()
+        << true << contactWith({{Name, "Ann"}, {WorkNumber, "8"}, {Address, "1 Main St"}});
+    QTest::newRow("field before kind: Phone Work, Email Home, Fax Work, Address Home Street")
+        << QByteArray("Name,Phone Work,Email Home,Fax Work,Phone Mobile,Address Home "
+                      "Street\nAnn,1,a@b.example,2,3,4 Elm\n")
+        << true
+        << contactWith({{Name, "Ann"},
+                        {WorkNumber, "1"},
+                        {Email, "a@b.example"},
+                        {WorkFax, "2"},
+                        {Mobile, "3"},
+                        {Address, "4 Elm"}});
+    QTest::newRow("a formatted address alone is the address")
+        << QByteArray("First Name,Address 1 - Formatted\nAnn,\"1 Main St\nSpringfield\"\n") << true
+        << contactWith({{Name, "Ann"}, {Address, "1 Main St, Springfield"}});
+    QTest::newRow("a formatted address beside its parts is kept when it says more")
+        << QByteArray("Name,Address 1 - Formatted,Address 1 - City,Address 2 - Formatted,Address 2 - Street\n"
+                      "Ann,\"Flat 2, Springfield\",Springfield,\"5 Oak Rd\",5 Oak Rd\n")
+        << true
+        << contactWith({{Name, "Ann"},
+                        {Suburb, "Springfield"},
+                        {Comments, "Address 1 - Formatted: Flat 2, Springfield\nAddress: 5 Oak Rd"}});
     QTest::newRow("no column we know") << QByteArray("Product,Price\nTea,3\n") << false << Contact{};
     QTest::newRow("one column only") << QByteArray("Name\nAnn\n") << false << contactWith({{Name, "Ann"}});
 }

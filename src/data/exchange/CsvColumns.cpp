@@ -2,7 +2,9 @@
 #include "data/exchange/CsvColumns.h"
 
 #include "data/exchange/ContactBuilder.h"
+#include "data/exchange/CsvHeaderNames.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <map>
@@ -11,23 +13,19 @@ namespace larkspan::csv {
 
 namespace {
 
-// Lower-case letters and digits only: "E-mail Address" and "email address" are the same column.
+// Lower-case letters and digits only, without accents: "E-mail Address" and "email address" are
+// the same column, and so are "Téléphone (bureau)" and "telephone bureau", "Straße" and "Strasse".
 QString normalized(const QString &header)
 {
     QString key;
-    for (const QChar c : header)
-        if (c.isLetterOrNumber())
+    for (const QChar c : header.normalized(QString::NormalizationForm_D)) {
+        if (c == QChar(0x00DF))
+            key.append(QLatin1String("ss"));
+        else if (c.isLetterOrNumber())
             key.append(c.toLower());
+    }
     return key;
 }
-
-struct KnownColumn
-{
-    const char *key;
-    Role role;
-    Field field;
-    unsigned phoneKinds;
-};
 
 const std::map<QString, KnownColumn> &knownColumns()
 {
@@ -136,9 +134,18 @@ const std::map<QString, KnownColumn> &knownColumns()
             {"initials", Role::Ignore, Name, 0},
             {"groupmembership", Role::Ignore, Name, 0},
             {"photo", Role::Ignore, Name, 0},
+            // "<field> <kind>" read as "<kind> <field>": "Email Home", "Phone Work".
+            {"homeemail", Role::Email, Email, 0},
+            {"workemail", Role::Email, Email, 0},
+            {"businessemail", Role::Email, Email, 0},
+            {"otheremail", Role::Email, Email, 0},
+            {"personalemail", Role::Email, Email, 0},
+            {"mobileemail", Role::Email, Email, 0},
         };
         std::map<QString, KnownColumn> map;
         for (const KnownColumn &column : table)
+            map.emplace(QString::fromLatin1(column.key), column);
+        for (const KnownColumn &column : localizedColumns())
             map.emplace(QString::fromLatin1(column.key), column);
         return map;
     }();
@@ -183,11 +190,23 @@ Part typedAddressPart(const QString &attribute)
         {"pobox", Part::PoBox},     {"city", Part::City},
         {"region", Part::Region},   {"postalcode", Part::PostCode},
         {"country", Part::Country}, {"type", Part::Type},
-        {"label", Part::Type}};
+        {"label", Part::Type},      {"formatted", Part::Formatted}};
     for (const auto &[name, part] : parts)
         if (attribute == QLatin1String(name))
             return part;
     return Part::Other;
+}
+
+// "Email Home", "Phone Work", "Fax Work": the kind after the field, read as "Home Email".
+QString kindFirst(const QString &key)
+{
+    static const char *const fields[] = {"email", "phone", "telephone", "fax", "pager"};
+    for (const char *field : fields) {
+        const QLatin1String word(field);
+        if (key.size() > word.size() && key.startsWith(word))
+            return key.mid(word.size()) + word;
+    }
+    return key;
 }
 
 int groupIndex(Plan &plan, std::map<QString, int> &byKey, const QString &key, const QString &kind,
@@ -209,8 +228,14 @@ Plan planColumns(const QStringList &headers)
     static const QRegularExpression numbered(QStringLiteral("^\\s*(.*?)\\s*(\\d+)\\s*-\\s*(.*?)\\s*$"));
     Plan plan;
     std::map<QString, int> groups;
+    // A header seen before whose column is in no group means what it meant then.
+    QHash<QString, Column> seen;
     for (int index = 0; index < headers.size(); ++index) {
         const QString &header = headers[index];
+        if (const auto before = seen.constFind(header); before != seen.cend()) {
+            plan.columns.push_back(*before);
+            continue;
+        }
         Column column;
         column.header = header.trimmed();
         if (!hasText(column.header))
@@ -218,16 +243,22 @@ Plan planColumns(const QStringList &headers)
         const QString key = normalized(header);
         QString groupName;
         Part part = Part::Other;
-        const auto known = knownColumns().find(key);
+        auto known = knownColumns().find(key);
+        if (known == knownColumns().end())
+            known = knownColumns().find(kindFirst(key));
         if (known != knownColumns().end()) {
             column.role = known->second.role;
             column.field = known->second.field;
             column.phoneKinds = known->second.phoneKinds;
-        } else if (addressColumn(key, &groupName, &part)) {
+        } else if (addressColumn(key, &groupName, &part) || localizedAddressColumn(key, &groupName, &part) ||
+                   (key.startsWith(QLatin1String("address")) &&
+                    addressColumn(key.mid(7), &groupName, &part))) {
             column.role = Role::AddressPart;
             column.part = part;
             column.group = groupIndex(plan, groups, QStringLiteral("address:") + groupName, groupName, {});
-        } else if (const QRegularExpressionMatch match = numbered.match(header); match.hasMatch()) {
+        } else if (const QRegularExpressionMatch match =
+                       header.contains(QLatin1Char('-')) ? numbered.match(header) : QRegularExpressionMatch();
+                   match.hasMatch()) {
             const QString base = normalized(match.captured(1));
             const QString attribute = normalized(match.captured(3));
             const bool isAddress = base == QLatin1String("address");
@@ -257,6 +288,8 @@ Plan planColumns(const QStringList &headers)
         }
         if (column.role != Role::Extra && column.role != Role::Ignore && column.role != Role::TypeLabel)
             plan.known = true;
+        if (column.group < 0 && hasText(header))
+            seen.insert(header, column);
         plan.columns.push_back(std::move(column));
     }
     return plan;

@@ -1,10 +1,12 @@
 // What the header row of a CSV file says each column holds: one of our sixteen fields, a part
 // of a name or an address, a number of some kind, or something with no field of its own.
 //
-// Headers are compared by their letters and digits only, ignoring case. Besides our own column
-// headers, those of the common address-book exports are known: Outlook's "Home Street 2" and
-// "Business Fax", Thunderbird's "Primary Email", and Google's numbered groups ("Phone 1 - Type",
-// "Phone 1 - Value"), whose "Type" column says in each row what the values are.
+// Headers are compared by their letters and digits only, ignoring case and accents. Besides our
+// own column headers, those of the common address-book exports are known: Outlook's "Home Street 2"
+// and "Business Fax" (and their German, French and Spanish names, CsvHeaderNames.h), Thunderbird's
+// "Primary Email", "Email Home" and "Phone Work" as some programs write them, and Google's numbered
+// groups ("Phone 1 - Type", "Phone 1 - Value"), whose "Type" column says in each row what the
+// values are.
 #pragma once
 
 #include "data/Contact.h"
@@ -36,7 +38,8 @@ enum class Role {
     TypeLabel, // "Phone 1 - Type"
 };
 
-enum class Part { Street, Street2, Extended, PoBox, City, Region, PostCode, Country, Type, Other };
+// Formatted: the whole address in one text, as Google's "Address 1 - Formatted" has it.
+enum class Part { Street, Street2, Extended, PoBox, City, Region, PostCode, Country, Formatted, Type, Other };
 
 struct Column
 {

@@ -5,6 +5,9 @@
 #include "data/exchange/CsvColumns.h"
 #include "data/exchange/CsvTokenizer.h"
 
+#include <QRegularExpression>
+#include <QSet>
+
 #include <algorithm>
 
 namespace larkspan {
@@ -36,7 +39,7 @@ unsigned phoneKindsOf(const QString &label)
 // Values the exports write for "not set".
 bool isPlaceholder(const QString &value)
 {
-    static const char *const placeholders[] = {"0/0/00", "0/0/0000", "00/00/0000", "Unspecified"};
+    static const char *const placeholders[] = {"0/0/00", "0/0/0000", "00/00/0000", "0.0.00", "Unspecified"};
     for (const char *placeholder : placeholders)
         if (value == QLatin1String(placeholder))
             return true;
@@ -57,11 +60,33 @@ QString cleanLabel(const QString &label)
     return text;
 }
 
+// The lines of a text joined by commas, for a field of one line.
+QString oneLine(const QString &text)
+{
+    QStringList lines;
+    for (const QString &line :
+         QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')).split(QLatin1Char('\n')))
+        if (hasText(line))
+            lines << line.trimmed();
+    return lines.join(QLatin1String(", "));
+}
+
+// True when `text` has a word or number that `known` has not.
+bool saysMore(const QString &text, const QString &known)
+{
+    static const QRegularExpression separators(QStringLiteral("[^\\w]+"));
+    const QStringList have = known.toCaseFolded().split(separators, Qt::SkipEmptyParts);
+    const QSet<QString> words(have.begin(), have.end());
+    const QStringList more = text.toCaseFolded().split(separators, Qt::SkipEmptyParts);
+    return std::any_of(more.begin(), more.end(), [&](const QString &word) { return !words.contains(word); });
+}
+
 Contact buildRow(const Plan &plan, const QStringList &values, bool *empty)
 {
     ContactBuilder builder;
     QString prefix, given, middle, family, suffix;
     std::vector<PostalAddress> addresses(plan.groups.size());
+    std::vector<std::pair<int, QString>> formatted; // column, value
     auto valueAt = [&](int column) {
         return column >= 0 && column < values.size() ? values[column] : QString();
     };
@@ -145,6 +170,9 @@ Contact buildRow(const Plan &plan, const QStringList &values, bool *empty)
             case Part::Country:
                 address.country = value;
                 break;
+            case Part::Formatted:
+                formatted.emplace_back(index, value);
+                break;
             case Part::Type:
             case Part::Other:
                 break;
@@ -171,6 +199,16 @@ Contact buildRow(const Plan &plan, const QStringList &values, bool *empty)
         }
     }
     builder.setNameParts(prefix, given, middle, family, suffix);
+    // The formatted text of an address is the address when it has no parts; beside its parts it
+    // is kept when it says more than they do.
+    for (const auto &[index, text] : formatted) {
+        const Column &column = plan.columns[size_t(index)];
+        PostalAddress &address = addresses[size_t(column.group)];
+        if (address.isEmpty())
+            address.street = oneLine(text);
+        else if (saysMore(text, address.oneLine()))
+            builder.addExtra(column.header, oneLine(text));
+    }
 
     // Home addresses first, then those without a kind, work and other ones last.
     std::vector<std::pair<int, size_t>> order;
