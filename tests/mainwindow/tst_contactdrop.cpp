@@ -295,7 +295,6 @@ void TestContactDrop::dropSameFileAgain_addsNothingAndSaysHowMany()
     QVERIFY(dropFiles(ui, {goldenPath(name)}));
     const QString firstFound = ui.boxes().texts()[0].section(QStringLiteral("\n\n"), 0, 0);
     const QByteArray file = ui.fileBytes();
-    const int count = ui.book().count();
     ui.boxes().clear();
 
     QVERIFY(dropFiles(ui, {goldenPath(name)}));
@@ -305,7 +304,7 @@ void TestContactDrop::dropSameFileAgain_addsNothingAndSaysHowMany()
                          QStringLiteral("; %1 were already in the list.\n\n").arg(found) +
                          "The list holds every one of these contacts already; nothing was added."});
     QCOMPARE(ui.boxes().boxes()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(ui.book().count(), count);
+    QCOMPARE(ui.book().count(), 1 + int(found));
     QCOMPARE(ui.fileBytes(), file);
 }
 
@@ -362,8 +361,7 @@ void TestContactDrop::cancelWhileReading_addsNothingAndSaysNothing()
     });
     user.start(10);
     QVERIFY(dropUrls(ui.list(), {QUrl::fromLocalFile(goldenPath(QStringLiteral("apple-3.0.vcf")))}));
-    QTRY_VERIFY(!label.isEmpty());
-    QVERIFY2(label.contains(QStringLiteral("\"apple-3.0.vcf\"")), qPrintable(label));
+    QTRY_VERIFY2(label.contains(QStringLiteral("\"apple-3.0.vcf\"")), qPrintable(label));
     QTRY_VERIFY(!ui.form().findChild<QProgressDialog *>());
     QVERIFY(ui.boxes().boxes().isEmpty());
     QCOMPARE(rows(ui.book()), std::vector<Contact>{filledContact(QStringLiteral("Ann"))});
