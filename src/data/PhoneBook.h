@@ -81,6 +81,7 @@ public:
     // Appends at the end of the list; returns the row of the first.
     int append(const Contact &contact);
     int append(const std::vector<Contact> &contacts);
+    int appendEntries(std::vector<PackedEntry> entries) { return model_.append(std::move(entries)); }
     void remove(int row);
     void setField(int row, Field field, const QString &text);
     // Ascending by name, case-insensitive in the user's locale; equal names keep their order.

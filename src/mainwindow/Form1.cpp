@@ -48,7 +48,7 @@ QGroupBox *makeFrame(const char *name, const QString &caption, const QRect &geom
 
 Form1::Form1(PhoneBook &book, const QString &applicationFolder, QWidget *parent)
     : QWidget(parent), book_(book), applicationFolder_(applicationFolder),
-      import_(book, [this] { Save_It(); }), SkinFramework1(std::make_unique<SkinFramework>())
+      import_(book, this, [this] { Save_It(); }), SkinFramework1(std::make_unique<SkinFramework>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));

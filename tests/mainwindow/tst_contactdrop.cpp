@@ -4,6 +4,7 @@
 #include "data/EntryModel.h"
 #include "data/exchange/VCard.h"
 #include "data/golden/GoldenContacts.h"
+#include "mainwindow/ImportFlow.h"
 #include "support/FormDriver.h"
 
 #include <QDir>
@@ -11,7 +12,12 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -105,6 +111,10 @@ private slots:
     void dropOurOwnFormat_readsRecordsInTheLegacyCodePage_data();
     void dropOurOwnFormat_readsRecordsInTheLegacyCodePage();
     void drop_onlyLocalFilesAreTaken();
+    void dropSameFileAgain_addsNothingAndSaysHowMany_data();
+    void dropSameFileAgain_addsNothingAndSaysHowMany();
+    void duplicatesInOneDrop_areAddedOnce();
+    void cancelWhileReading_addsNothingAndSaysNothing();
     void failingSave_isReportedAsTheMainWindowReportsIt();
     void dragOut_carriesTheEntryAsVCardAndFile();
     void cardFileName_isSafeForFileSystems_data();
@@ -266,6 +276,94 @@ void TestContactDrop::drop_onlyLocalFilesAreTaken()
     QTRY_COMPARE(ui.boxes().boxes().size(), 1);
     QVERIFY(ui.boxes().texts()[0].startsWith(QStringLiteral("Found 3 contacts in \"apple-3.0.vcf\".")));
     QCOMPARE(ui.book().count(), 4);
+}
+
+void TestContactDrop::dropSameFileAgain_addsNothingAndSaysHowMany_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("vCard 3.0") << "apple-3.0.vcf";
+    QTest::newRow("vCard 2.1 with broken cards") << "android-2.1.vcf";
+    QTest::newRow("CSV") << "outlook.csv";
+}
+
+void TestContactDrop::dropSameFileAgain_addsNothingAndSaysHowMany()
+{
+    QFETCH(QString, name);
+    FormDriver ui({filledContact(QStringLiteral("Ann"))});
+    QVERIFY(dropFiles(ui, {goldenPath(name)}));
+    const QString firstFound = ui.boxes().texts()[0].section(QStringLiteral("\n\n"), 0, 0);
+    const QByteArray file = ui.fileBytes();
+    ui.boxes().clear();
+
+    QVERIFY(dropFiles(ui, {goldenPath(name)}));
+    const qsizetype found = goldenContacts(name).size();
+    QCOMPARE(ui.boxes().texts(),
+             QStringList{firstFound.chopped(1) +
+                         QStringLiteral("; %1 were already in the list.\n\n").arg(found) +
+                         "The list holds every one of these contacts already; nothing was added."});
+    QCOMPARE(ui.boxes().boxes()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(ui.book().count(), 1 + int(found));
+    QCOMPARE(ui.fileBytes(), file);
+}
+
+void TestContactDrop::duplicatesInOneDrop_areAddedOnce()
+{
+    FormDriver ui({filledContact(QStringLiteral("Ann"))});
+    QVERIFY(dropFiles(ui, {goldenPath(QStringLiteral("apple-3.0.vcf"))}));
+    ui.boxes().clear();
+    const std::vector<Contact> apple = goldenContacts("apple-3.0.vcf");
+    const std::vector<Contact> outlook = goldenContacts("outlook.csv");
+
+    // The same path twice is taken once; a copy is another file.
+    const QString copy = QDir(ui.folder()).filePath(QStringLiteral("outlook copy.csv"));
+    QVERIFY(QFile::copy(goldenPath(QStringLiteral("outlook.csv")), copy));
+    QVERIFY(dropFiles(
+        ui, {goldenPath(QStringLiteral("outlook.csv")), goldenPath(QStringLiteral("apple-3.0.vcf")), copy}));
+    QCOMPARE(
+        ui.boxes().texts(),
+        QStringList{
+            QStringLiteral("Found %1 contacts in \"outlook.csv\".\n"
+                           "Found %2 contacts in \"apple-3.0.vcf\"; %2 were already in the list.\n"
+                           "Found %1 contacts in \"outlook copy.csv\"; %1 were found earlier in the drop.\n\n"
+                           "Add these %1 contacts to the end of the list and save?")
+                .arg(outlook.size())
+                .arg(apple.size())});
+    const std::vector<Contact> expected =
+        joined(std::vector<Contact>{filledContact(QStringLiteral("Ann"))}, apple, outlook);
+    QCOMPARE(rows(ui.book()), expected);
+    QCOMPARE(ui.fileBytes(), recordBytes(expected));
+}
+
+void TestContactDrop::cancelWhileReading_addsNothingAndSaysNothing()
+{
+    FormDriver ui({filledContact(QStringLiteral("Ann"))});
+    const QByteArray file = ui.fileBytes();
+    // The reading waits until the test lets it go, with the progress shown at once.
+    QSemaphore reading;
+    ImportFlow::setProgressSeams(0, [&] { reading.acquire(); });
+    const auto restore = qScopeGuard([&] {
+        reading.release();
+        ImportFlow::setProgressSeams(500, {});
+    });
+    // The drop is read in an event loop of its own: the test acts from a timer in it.
+    QString label;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto *progress = ui.form().findChild<QProgressDialog *>(QStringLiteral("importProgress"));
+        if (!progress || !progress->isVisible())
+            return;
+        user.stop();
+        label = progress->labelText();
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        reading.release();
+    });
+    user.start(10);
+    QVERIFY(dropUrls(ui.list(), {QUrl::fromLocalFile(goldenPath(QStringLiteral("apple-3.0.vcf")))}));
+    QTRY_VERIFY2(label.contains(QStringLiteral("\"apple-3.0.vcf\"")), qPrintable(label));
+    QTRY_VERIFY(!ui.form().findChild<QProgressDialog *>());
+    QVERIFY(ui.boxes().boxes().isEmpty());
+    QCOMPARE(rows(ui.book()), std::vector<Contact>{filledContact(QStringLiteral("Ann"))});
+    QCOMPARE(ui.fileBytes(), file);
 }
 
 void TestContactDrop::failingSave_isReportedAsTheMainWindowReportsIt()
