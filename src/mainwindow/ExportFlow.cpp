@@ -60,7 +60,9 @@ bool ExportFlow::exportAll()
     const QString path = exportPathFor(target);
 
     return p.step(102, [&] {
-        const std::vector<PackedEntry> &entries = book_.model().store().rows();
+        // A copy (the entries share their storage): the progress dialog lets events through, and an
+        // edit in the meantime must not move the rows under the writer.
+        const std::vector<PackedEntry> entries = book_.model().store().rows();
         std::unique_ptr<QProgressDialog> progress;
         if (entries.size() >= size_t(kProgressFrom)) {
             progress = std::make_unique<QProgressDialog>(QStringLiteral("Exporting the entries..."),
