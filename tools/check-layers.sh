@@ -8,7 +8,8 @@
 # refused to data/ whether written <QImage>, "QImage" or <QtGui/QImage>.
 #
 # The layers, lowest first: data/ (Qt Core only), common/ (Qt only), then addentry/ and print/,
-# then mainwindow/, which only main.cpp includes. Each include that breaks this is printed as
+# then mainwindow/, which only main.cpp includes. convert/ (the command-line converter) keeps to
+# the rules of data/, on which alone it builds. Each include that breaks this is printed as
 # FILE:LINE: #include ... -- RULE, and the script fails.
 set -euo pipefail
 
@@ -54,13 +55,13 @@ broken_rule() {
     local to=${resolved%%/*}
     [[ $resolved == */* ]] || to=
     rule=
-    if [[ $from == data ]]; then
+    if [[ $from == data || $from == convert ]]; then
         local module=${window_header[$name]:-}
         [[ -z $module && $name == */* && -n ${window_module[${name%%/*}]:-} ]] && module=${name%%/*}
         if [[ -n $module ]]; then
-            rule="data/ uses Qt Core only, and this header belongs to ${module}"
+            rule="$from/ uses Qt Core only, and this header belongs to ${module}"
         elif [[ $to =~ ^(common|mainwindow|addentry|print)$ ]]; then
-            rule="data/ includes nothing of common/, mainwindow/, addentry/ or print/"
+            rule="$from/ includes nothing of common/, mainwindow/, addentry/ or print/"
         fi
     elif [[ $from == common ]]; then
         if [[ $to =~ ^(data|mainwindow|addentry|print)$ ]]; then

@@ -1,7 +1,9 @@
 #include "mainwindow/EntryList.h"
 
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QScopedValueRollback>
 
 namespace larkspan {
@@ -82,6 +84,15 @@ void EntryList::scrollTo(const QModelIndex &index, ScrollHint hint)
     // Selecting from code (search, sort, delete) moves the selection, never the list.
     if (!selectingFromCode_)
         QTreeView::scrollTo(index, hint);
+}
+
+void EntryList::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("EntryListMenu"));
+    connect(menu.addAction(QStringLiteral("Export All Entries...")), &QAction::triggered, this,
+            &EntryList::exportAllRequested);
+    menu.exec(event->globalPos());
 }
 
 void EntryList::dragEnterEvent(QDragEnterEvent *event)

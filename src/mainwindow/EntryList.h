@@ -29,8 +29,12 @@ public:
 
 signals:
     void itemClick(int row);
+    // "Export All Entries..." was chosen in the context menu.
+    void exportAllRequested();
 
 protected:
+    // The right button and the Menu key: a menu with "Export All Entries...".
+    void contextMenuEvent(QContextMenuEvent *event) override;
     // What is dropped is always copied, whatever the source offers.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;

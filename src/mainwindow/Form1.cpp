@@ -48,7 +48,8 @@ QGroupBox *makeFrame(const char *name, const QString &caption, const QRect &geom
 
 Form1::Form1(PhoneBook &book, const QString &applicationFolder, QWidget *parent)
     : QWidget(parent), book_(book), applicationFolder_(applicationFolder),
-      import_(book, this, [this] { Save_It(); }), SkinFramework1(std::make_unique<SkinFramework>())
+      import_(book, this, [this] { Save_It(); }), exporter_(book, this),
+      SkinFramework1(std::make_unique<SkinFramework>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -74,6 +75,7 @@ void Form1::buildControls()
     ListView1->setToolTip(QLatin1String(kListToolTip));
     ListView1->setModel(&book_.model());
     connect(ListView1, &EntryList::itemClick, this, &Form1::ListView1_ItemClick);
+    connect(ListView1, &EntryList::exportAllRequested, this, [this] { exporter_.exportAll(); });
     // Read once the drop is over, so that the drag source is not kept waiting while the user answers.
     connect(&book_.model(), &EntryModel::filesDropped, this, &Form1::ListView1_OLEDragDrop,
             Qt::QueuedConnection);

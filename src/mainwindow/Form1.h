@@ -5,6 +5,7 @@
 
 #include "common/ErrorReport.h"
 #include "data/Contact.h"
+#include "mainwindow/ExportFlow.h"
 #include "mainwindow/ImportFlow.h"
 
 #include <QWidget>
@@ -94,6 +95,7 @@ private:
     PhoneBook &book_;
     QString applicationFolder_;
     ImportFlow import_;
+    ExportFlow exporter_;
     HoverPointer *pointer_ = nullptr;
     std::unique_ptr<SkinFramework> SkinFramework1;
     int rowBeforeReset_ = -1;
