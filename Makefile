@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-RUN_PACKAGES  = cmake ninja-build g++ qt6-base-dev fonts-liberation
+RUN_PACKAGES  = cmake ninja-build g++ qt6-base-dev libicu-dev fonts-liberation
 TEST_PACKAGES = $(RUN_PACKAGES) xvfb xauth poppler-utils cups cups-client cups-bsd cups-filters \
                 libfiu-dev fiu-utils util-linux python3 clang libclang-rt-14-dev abook acl attr passwd
 

@@ -62,6 +62,7 @@ void TestCsv::golden_givesTheExpectedEntries()
     const QString diff = differences(file.found.contacts, expected.contacts);
     QVERIFY2(diff.isEmpty(), qPrintable(diff));
     QCOMPARE(file.found.unreadable, expected.unreadable);
+    QCOMPARE(file.found.encoding, expected.encoding);
     // The same file without its extension is still recognised by its header.
     QCOMPARE(detectContactFile(QStringLiteral("export"), readBytes(path)), ContactFileKind::Csv);
 }

@@ -2,6 +2,7 @@
 #include "data/exchange/CsvContacts.h"
 
 #include "data/TextDecoding.h"
+#include "data/exchange/CharsetDetection.h"
 #include "data/exchange/CsvColumns.h"
 #include "data/exchange/CsvTokenizer.h"
 
@@ -235,12 +236,15 @@ Contact buildRow(const Plan &plan, const QStringList &values, bool *empty)
     return builder.take();
 }
 
-QStringList decodeFields(const QList<QByteArray> &fields, LegacyCodePage codePage)
+// A field that is UTF-8 is read as such, whatever the file's set: files put together from
+// several sources mix them. The others are read in the file's set.
+QStringList decodeFields(const QList<QByteArray> &fields, const TextCharset &charset)
 {
     QStringList values;
     values.reserve(fields.size());
     for (const QByteArray &field : fields)
-        values.append(decodeText(field, codePage));
+        values.append(charset.legacy ? decodeText(field, charset.codePage)
+                                     : withoutByteOrderMarks(decodeInCharset(field, charset)));
     return values;
 }
 
@@ -258,7 +262,7 @@ bool looksLikeContactCsv(QByteArrayView input)
     const CsvRow header = tokenizer.next();
     if (header.malformed || header.fields.size() < 2)
         return false;
-    return csv::planColumns(decodeFields(header.fields, LegacyCodePage::Windows1252)).known;
+    return csv::planColumns(decodeFields(header.fields, TextCharset{})).known;
 }
 
 ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
@@ -275,7 +279,13 @@ ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
     }
     if (header.fields.isEmpty() || header.malformed)
         return result;
-    const csv::Plan plan = csv::planColumns(decodeFields(header.fields, codePage));
+    // A file that is not UTF-8 is read in the set it was written in, which the confirmation names.
+    TextCharset charset{{}, true, codePage};
+    if (!bytes.isValidUtf8()) {
+        charset = detectCharset(bytes, codePage);
+        result.encoding = QString::fromLatin1(charset.name);
+    }
+    const csv::Plan plan = csv::planColumns(decodeFields(header.fields, charset));
     if (!plan.known)
         return result;
     const qsizetype width = header.fields.size();
@@ -292,7 +302,7 @@ ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
             continue;
         }
         bool empty = false;
-        Contact contact = buildRow(plan, decodeFields(row.fields, codePage), &empty);
+        Contact contact = buildRow(plan, decodeFields(row.fields, charset), &empty);
         if (!empty)
             result.contacts.push_back(std::move(contact));
     }

@@ -39,6 +39,7 @@ struct GoldenExpected
     LegacyCodePage codePage = LegacyCodePage::Windows1252;
     int unreadable = -1;
     int unreadableLines = 0;
+    QString encoding; // the character set the reader must name, for files that are not UTF-8
     std::vector<Contact> contacts;
 };
 
@@ -51,6 +52,7 @@ inline GoldenExpected goldenExpected(const QString &sample)
         expected.codePage = LegacyCodePage::Windows1251;
     expected.unreadable = root.value(QStringLiteral("unreadable")).toInt(-1);
     expected.unreadableLines = root.value(QStringLiteral("unreadableLines")).toInt(0);
+    expected.encoding = root.value(QStringLiteral("encoding")).toString();
     for (const QJsonValue &value : root.value(QStringLiteral("contacts")).toArray()) {
         const QJsonObject object = value.toObject();
         Contact contact;
