@@ -248,6 +248,23 @@ QStringList decodeFields(const QList<QByteArray> &fields, const TextCharset &cha
     return values;
 }
 
+// What the character set is guessed from: the fields that are not UTF-8, one per line, from the
+// first rows that can be read. The quoting and delimiters of the file stay out of it, so that two
+// files holding the same fields are read alike.
+QByteArray charsetSample(const QByteArray &bytes)
+{
+    constexpr qsizetype kEnough = 256 * 1024;
+    QByteArray sample;
+    CsvTokenizer tokenizer(bytes);
+    while (!tokenizer.atEnd() && sample.size() < kEnough) {
+        const CsvRow row = tokenizer.next();
+        for (const QByteArray &field : row.fields)
+            if (!row.malformed && !QByteArrayView(field).isValidUtf8())
+                sample += field + '\n';
+    }
+    return sample;
+}
+
 bool isBlankRow(const CsvRow &row)
 {
     return row.fields.size() == 1 && row.fields[0].trimmed().isEmpty();
@@ -282,7 +299,7 @@ ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
     // A file that is not UTF-8 is read in the set it was written in, which the confirmation names.
     TextCharset charset{{}, true, codePage};
     if (!bytes.isValidUtf8()) {
-        charset = detectCharset(bytes, codePage);
+        charset = detectCharset(charsetSample(bytes), codePage);
         result.encoding = QString::fromLatin1(charset.name);
     }
     const csv::Plan plan = csv::planColumns(decodeFields(header.fields, charset));
