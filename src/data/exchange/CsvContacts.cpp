@@ -248,9 +248,9 @@ QStringList decodeFields(const QList<QByteArray> &fields, const TextCharset &cha
     return values;
 }
 
-// What the character set is guessed from: the fields that are not UTF-8, one per line, from the
-// first rows that can be read. The quoting and delimiters of the file stay out of it, so that two
-// files holding the same fields are read alike.
+// What the character set is guessed from: the fields of the first rows that can be read, each
+// row a line, as words for the detector's statistics of letters. The quoting and delimiters of the file stay
+// out of it, so that two files holding the same fields are read alike.
 QByteArray charsetSample(const QByteArray &bytes)
 {
     constexpr qsizetype kEnough = 256 * 1024;
@@ -258,9 +258,11 @@ QByteArray charsetSample(const QByteArray &bytes)
     CsvTokenizer tokenizer(bytes);
     while (!tokenizer.atEnd() && sample.size() < kEnough) {
         const CsvRow row = tokenizer.next();
+        if (row.malformed)
+            continue;
         for (const QByteArray &field : row.fields)
-            if (!row.malformed && !QByteArrayView(field).isValidUtf8())
-                sample += field + '\n';
+            sample += field + ' ';
+        sample += '\n';
     }
     return sample;
 }
