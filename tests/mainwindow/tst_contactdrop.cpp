@@ -131,8 +131,9 @@ void TestContactDrop::dropVCard_yes_appendsAtTheEndAndSavesTheWholeList()
 
     QCOMPARE(ui.boxes().boxes().size(), 1);
     const MessageBoxRequest &box = ui.boxes().boxes()[0];
-    QCOMPARE(box.text, QStringLiteral("Found 6 contacts in \"android-2.1.vcf\"; 2 lines could not be read.\n\n"
-                                      "Add these 6 contacts to the end of the list and save?"));
+    QCOMPARE(box.text,
+             QStringLiteral("Found 6 contacts in \"android-2.1.vcf\"; 2 lines could not be read.\n\n"
+                            "Add these 6 contacts to the end of the list and save?"));
     QCOMPARE(box.caption, QStringLiteral("Larkspan Card"));
     QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
 
@@ -149,8 +150,9 @@ void TestContactDrop::dropVCard_no_changesNothing()
     const QByteArray file = ui.fileBytes();
     ui.boxes().answer(QMessageBox::No);
     QVERIFY(dropFiles(ui, {goldenPath(QStringLiteral("nextcloud-4.0.vcf"))}));
-    QCOMPARE(ui.boxes().texts(), QStringList{"Found 3 contacts in \"nextcloud-4.0.vcf\"; 1 line could not be read.\n\n"
-                                             "Add these 3 contacts to the end of the list and save?"});
+    QCOMPARE(ui.boxes().texts(),
+             QStringList{"Found 3 contacts in \"nextcloud-4.0.vcf\"; 1 line could not be read.\n\n"
+                         "Add these 3 contacts to the end of the list and save?"});
     QCOMPARE(rows(ui.book()), std::vector<Contact>{filledContact(QStringLiteral("Ann"))});
     QCOMPARE(ui.fileBytes(), file);
 }
