@@ -275,7 +275,7 @@ private:
 
 bool hasLineFeed(QByteArrayView bytes)
 {
-    return std::memchr(bytes.data(), '\n', size_t(bytes.size())) != nullptr;
+    return bytes.contains('\n');
 }
 
 } // namespace
