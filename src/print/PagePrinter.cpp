@@ -7,6 +7,8 @@
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include <cmath>
 
@@ -52,10 +54,7 @@ void PagePrinter::setUnderline(bool on)
 void PagePrinter::printLine(const QString &text)
 {
     draw(text);
-    // lineSpacing (height plus the font's leading) rather than height, so that consecutive lines
-    // are as far apart as the font designer meant for running text.
-    y_ += metrics().lineSpacing();
-    x_ = 0;
+    newLine();
 }
 
 void PagePrinter::printToNextZone(const QString &text)
@@ -123,22 +122,35 @@ void PagePrinter::checkDevice() const
 void PagePrinter::draw(const QString &text)
 {
     ensurePrinting();
-    // QPainter lays a string out on one line and shows nothing sensible for a line break, so a
-    // value that holds line breaks (a multi-line comment) is printed as one line, each break
-    // replaced by a space.
-    QString line = text;
-    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    for (const QChar lineBreak :
-         {QChar(u'\r'), QChar(u'\n'), QChar(QChar::LineSeparator), QChar(QChar::ParagraphSeparator)})
-        line.replace(lineBreak, QLatin1Char(' '));
-    if (line.isEmpty())
-        return;
+    // QPainter lays a string out on one line, so a value that holds line breaks (a multi-line
+    // comment) is drawn piece by piece: each break starts a new line at the left edge, as the end
+    // of a printed line does. A piece longer than the paper is wide still runs off its edge.
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}]"));
+    const QStringList pieces = text.split(lineBreak);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            newLine();
+        drawOnLine(pieces[i]);
+    }
+}
 
+void PagePrinter::newLine()
+{
+    // lineSpacing (height plus the font's leading) rather than height, so that consecutive lines
+    // are as far apart as the font designer meant for running text.
+    y_ += metrics().lineSpacing();
+    x_ = 0;
+}
+
+void PagePrinter::drawOnLine(const QString &piece)
+{
+    if (piece.isEmpty())
+        return;
     painter_.setFont(font_);
     const QFontMetricsF fm = metrics();
     // The print position is the top of the line; QPainter places text by its baseline.
-    painter_.drawText(QPointF(x_, y_ + fm.ascent()), line);
-    x_ += fm.horizontalAdvance(line);
+    painter_.drawText(QPointF(x_, y_ + fm.ascent()), piece);
+    x_ += fm.horizontalAdvance(piece);
     checkDevice();
 }
 

@@ -37,7 +37,8 @@ public:
     void setBold(bool on);
     void setUnderline(bool on);
 
-    // Prints `text` and moves to the start of the next line.
+    // Prints `text` and moves to the start of the next line. In all three, a line break inside
+    // `text` (CR LF, CR, LF, U+2028, U+2029) starts a new line at the left edge.
     void printLine(const QString &text);
     // Prints `text` and moves to the start of the next print zone.
     void printToNextZone(const QString &text);
@@ -53,7 +54,10 @@ private:
     QFontMetricsF metrics() const;
     void ensurePrinting();
     void checkDevice() const;
+    // Draws `text` from the print position; a line break in it moves to the next line.
     void draw(const QString &text);
+    void newLine();
+    void drawOnLine(const QString &piece);
 
     std::unique_ptr<QPagedPaintDevice> device_;
     QPrinter *printer_ = nullptr; // device_, when it is a QPrinter

@@ -131,13 +131,20 @@ inline Contact distinctiveEntry()
     return e;
 }
 
-// The heading, then each label followed by its value (a value's line breaks read as spaces).
+// The heading, then each label followed by its value; a line break in a value starts a line of
+// its own.
 inline QStringList expectedPageLines(const Contact &entry)
 {
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}]"));
     QStringList lines = {QStringLiteral("PhoneBook")};
     const QStringList values = fieldValues(entry);
-    for (qsizetype i = 0; i < values.size(); ++i)
-        lines << (fieldLabels().at(i) + QLatin1Char(' ') + values.at(i)).simplified();
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QStringList pieces = values.at(i).split(lineBreak);
+        lines << (fieldLabels().at(i) + QLatin1Char(' ') + pieces.first()).simplified();
+        for (const QString &piece : pieces.mid(1))
+            if (!piece.simplified().isEmpty())
+                lines << piece.simplified();
+    }
     return lines;
 }
 

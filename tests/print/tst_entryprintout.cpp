@@ -60,6 +60,7 @@ private slots:
     void initTestCase();
     void linesInOrder_data();
     void linesInOrder();
+    void lineBreakStartsLineAtLeftEdge();
     void longCommentStaysOnOneLine();
     void valuesAlignOnPrintZones();
     void fontsAndSizes();
@@ -106,8 +107,11 @@ void TestEntryPrintout::linesInOrder_data()
 
     Contact lineBreaks = distinctiveEntry();
     lineBreaks[Address] = QStringLiteral("Unit 4\n9 Kent Street");
-    lineBreaks[Comments] = QStringLiteral("first part\r\nsecond part\rthird part");
-    QTest::newRow("line breaks print as spaces") << lineBreaks;
+    lineBreaks[Comments] = QStringLiteral("first part\r\nsecond part\rthird part\u2028fourth\u2029fifth");
+    QTest::newRow("line breaks start new lines") << lineBreaks;
+    Contact blankLines = distinctiveEntry();
+    blankLines[Comments] = QStringLiteral("\nafter a blank\n\nlast\n");
+    QTest::newRow("breaks at the ends and doubled") << blankLines;
 }
 
 void TestEntryPrintout::linesInOrder()
@@ -116,6 +120,32 @@ void TestEntryPrintout::linesInOrder()
     const QString pdf = printed(entry);
     QVERIFY(!pdf.isEmpty());
     verifyEntryPage(pdf, entry);
+}
+
+void TestEntryPrintout::lineBreakStartsLineAtLeftEdge()
+{
+    Contact entry = distinctiveEntry();
+    entry[Address] = QStringLiteral("Unit 4\r\nKentlea Street");
+    entry[Comments] = QStringLiteral("upper\n\nlower");
+    const QString pdf = printed(entry);
+    QVERIFY(!pdf.isEmpty());
+    const QList<Word> page = pageWords(pdf);
+    const Word *edge = findWord(page, QStringLiteral("Name:"));
+    const Word *unit = findWord(page, QStringLiteral("Unit"));
+    const Word *kentlea = findWord(page, QStringLiteral("Kentlea"));
+    const Word *address = findWord(page, QStringLiteral("Address:"));
+    const Word *suburb = findWord(page, QStringLiteral("Suburb:"));
+    const Word *upper = findWord(page, QStringLiteral("upper"));
+    const Word *lower = findWord(page, QStringLiteral("lower"));
+    QVERIFY(edge && unit && kentlea && address && suburb && upper && lower);
+    const double pitch = fieldMetrics(false).lineSpacing() * kPointsPerDot;
+    // The part after the break starts at the left edge one line down, and the next field follows
+    // on the line after it; a blank line inside the value stays a blank line.
+    QCOMPARE_LT(qAbs(kentlea->xMin - edge->xMin), 0.5);
+    QCOMPARE_LT(qAbs(kentlea->yMin - unit->yMin - pitch), 0.05);
+    QCOMPARE_LT(qAbs(suburb->yMin - address->yMin - 2 * pitch), 0.05);
+    QCOMPARE_LT(qAbs(lower->xMin - edge->xMin), 0.5);
+    QCOMPARE_LT(qAbs(lower->yMin - upper->yMin - 2 * pitch), 0.05);
 }
 
 void TestEntryPrintout::longCommentStaysOnOneLine()
