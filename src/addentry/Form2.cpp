@@ -94,6 +94,8 @@ Form2::Form2(PhoneBook &book, const QString &applicationFolder)
         auto *label = new QLabel(QString::fromLatin1(box.caption), this);
         label->setObjectName(QLatin1String(box.label));
         label->setGeometry(twipsRect(box.labelLeft, box.top + 60, box.field == Comments ? 1215 : 975, 255));
+        // A screen reader names the box by its label; a caption without '&' keeps its look.
+        label->setBuddy(edit);
     }
     txtName = lineBoxes_[Name];
 

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScopedValueRollback>
 
@@ -51,7 +52,13 @@ void EntryList::setModel(QAbstractItemModel *model)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!selectingFromCode_ && selectedRow() >= 0)
             emit itemClick(selectedRow());
+        emit selectionMoved(selectedRow());
     });
+    // A reset drops the selection without a selectionChanged; removing the selected row may too.
+    const auto moved = [this] { emit selectionMoved(selectedRow()); };
+    connect(model, &QAbstractItemModel::modelReset, this, moved);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, moved);
+    connect(model, &QAbstractItemModel::layoutChanged, this, moved);
 }
 
 void EntryList::setColumnWidths(const std::vector<int> &widths)
@@ -93,6 +100,16 @@ void EntryList::contextMenuEvent(QContextMenuEvent *event)
     connect(menu.addAction(QStringLiteral("Export All Entries...")), &QAction::triggered, this,
             &EntryList::exportAllRequested);
     menu.exec(event->globalPos());
+}
+
+void EntryList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Delete)) {
+        event->accept();
+        emit deleteRequested();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void EntryList::dragEnterEvent(QDragEnterEvent *event)

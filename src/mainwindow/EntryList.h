@@ -29,12 +29,18 @@ public:
 
 signals:
     void itemClick(int row);
+    // The selected row may have changed, whatever changed it: a click, a key, code, rows removed
+    // or all rows replaced. `row` is the selected row now, -1 for none.
+    void selectionMoved(int row);
+    // The Delete key was pressed in the list.
+    void deleteRequested();
     // "Export All Entries..." was chosen in the context menu.
     void exportAllRequested();
 
 protected:
     // The right button and the Menu key: a menu with "Export All Entries...".
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     // What is dropped is always copied, whatever the source offers.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;

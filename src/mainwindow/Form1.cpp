@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QTextDocument>
 
 namespace larkspan {
@@ -74,7 +75,10 @@ void Form1::buildControls()
     ListView1->setGeometry(twipsRect(120, 990, 7800, 2145));
     ListView1->setToolTip(QLatin1String(kListToolTip));
     ListView1->setModel(&book_.model());
+    ListView1->setAccessibleName(QStringLiteral("Entry list"));
     connect(ListView1, &EntryList::itemClick, this, &Form1::ListView1_ItemClick);
+    connect(ListView1, &EntryList::selectionMoved, this, [this](int row) { setFieldsEditable(row >= 0); });
+    connect(ListView1, &EntryList::deleteRequested, this, &Form1::PushButton1_Click);
     connect(ListView1, &EntryList::exportAllRequested, this, [this] { exporter_.exportAll(); });
     // Read once the drop is over, so that the drag source is not kept waiting while the user answers.
     connect(&book_.model(), &EntryModel::filesDropped, this, &Form1::ListView1_OLEDragDrop,
@@ -130,7 +134,11 @@ void Form1::buildControls()
         field->setGeometry(twipsRect(f.left, f.top, f.width, f.height));
         field->installEventFilter(this);
         editFields_[f.field] = field;
+        // A screen reader names the field by its label; a caption without '&' keeps its look.
+        label->setBuddy(field);
     }
+    // Until a row is selected there is no entry for the fields to show or take typing for.
+    setFieldsEditable(false);
     // Phone in the tooltip-text colour, Email in black.
     QPalette phone = lineFields_[Phone]->palette();
     phone.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
@@ -159,6 +167,18 @@ void Form1::buildControls()
 
     pointer_ = new HoverPointer(*this, {ListView1, txtSearch, Frame1, Frame2, editFields_[Name]});
     txtSearch->setFocus();
+
+    // Ctrl+F goes to the search box from anywhere in the window, its text selected to type over.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this,
+            [this] { txtSearch->setFocus(Qt::ShortcutFocusReason); });
+}
+
+void Form1::setFieldsEditable(bool editable)
+{
+    for (QLineEdit *edit : lineFields_)
+        if (edit)
+            edit->setReadOnly(!editable);
+    lblComments->setReadOnly(!editable);
 }
 
 void Form1::Form_Load()

@@ -90,6 +90,8 @@ private:
     void ApplySkin();
     void writeBack(Field field);
     void clearEditFields();
+    // The fields take typing only while a row is selected, so that nothing typed is lost.
+    void setFieldsEditable(bool editable);
     void showAfterMerge(const std::vector<int> &rowOfOld);
 
     PhoneBook &book_;

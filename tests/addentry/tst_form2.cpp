@@ -68,6 +68,7 @@ class TestForm2 : public QObject
     Q_OBJECT
 private slots:
     void window_hasItsLookAndStartsEmpty();
+    void accessibleNames_areTheLabelsAndCaptions();
     void save_appendsEntryAsTypedAndWritesFile();
     void save_keepsMainWindowAsItWas();
     void blankName_isRefusedAndTypingKept_data();
@@ -99,6 +100,21 @@ void TestForm2::window_hasItsLookAndStartsEmpty()
     }));
     QVERIFY(ui.withAddWindow(
         [&](Form2 &dialog) { QCOMPARE(dialog.findChild<QLineEdit *>("txtName")->text(), QString()); }));
+}
+
+void TestForm2::accessibleNames_areTheLabelsAndCaptions()
+{
+    // What a screen reader reads for each box, in tab order, then for the two buttons.
+    const QStringList names = {
+        "Name:", "Address:", "State:",     "Zip Code:", "Country:", "Phone:", "Phone 2:",   "Fax:",
+        "Cell:", "Company:", "Co. Phone:", "Co. Fax:",  "Email:",   "Site:",  "Additional:"};
+    FormDriver ui({});
+    QVERIFY(ui.withAddWindow([&](Form2 &dialog) {
+        for (int i = 0; i < kTabOrder.size(); ++i)
+            QCOMPARE(accessibleName(dialog.findChild<QWidget *>(kTabOrder[i])), names[i]);
+        QCOMPARE(accessibleName(dialog.findChild<QWidget *>("PushButton1")), QStringLiteral("Save"));
+        QCOMPARE(accessibleName(dialog.findChild<QWidget *>("PushButton2")), QStringLiteral("Cancel"));
+    }));
 }
 
 void TestForm2::save_appendsEntryAsTypedAndWritesFile()

@@ -2,7 +2,10 @@
 // sorting and deleting, driven with real clicks and keys.
 #include "support/FormDriver.h"
 
+#include "addentry/Form2.h"
+
 #include <QApplication>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTest>
 
@@ -80,6 +83,11 @@ private slots:
 
     void deleteEntry_data();
     void deleteEntry();
+
+    void accessibleNames_data();
+    void accessibleNames();
+    void ctrlF_focusesSearchAfterWritingBack();
+    void fields_takeTypingOnlyWhileRowSelected();
 };
 
 void TestForm1Editing::clickRow_loadsFieldsAndStateInUpperCase()
@@ -332,6 +340,8 @@ void TestForm1Editing::search_onEmptyList_onlyEmptiesFields()
     ui.edit("txtSearch")->setText("a");
     QCOMPARE(ui.form().editText(Name), QString());
     QCOMPARE(ui.list().selectedRow(), -1);
+    ui.list().setFocus();
+    QTest::keyClick(&ui.list(), Qt::Key_Delete);
     QVERIFY(ui.boxes().boxes().isEmpty());
 }
 
@@ -349,7 +359,9 @@ void TestForm1Editing::searchWithoutMatch_clearsSelectionSoNothingIsTouched()
     QTest::keyClick(ui.edit("lblPhNo"), Qt::Key_Tab);
     QCOMPARE(ui.book().text(1, Phone), person("Bob")[Phone]);
     ui.clickButton("PushButton1");
-    QCOMPARE(ui.boxes().texts(), QStringList{"You do not have an entry selected"});
+    ui.list().setFocus();
+    QTest::keyClick(&ui.list(), Qt::Key_Delete);
+    QCOMPARE(ui.boxes().texts(), QStringList(2, "You do not have an entry selected"));
     ui.clickButton("PushButton5");
     QCOMPARE(
         ui.boxes().texts().last(),
@@ -428,15 +440,21 @@ void TestForm1Editing::deleteEntry_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("byKey");
     QTest::newRow("middle of three") << QStringList{"A", "B", "C"} << 1 << int(QMessageBox::Yes)
-                                     << QStringList{"A", "C"} << "C";
+                                     << QStringList{"A", "C"} << "C" << false;
     QTest::newRow("last of several") << QStringList{"A", "B", "C"} << 2 << int(QMessageBox::Yes)
-                                     << QStringList{"A", "B"} << "B";
-    QTest::newRow("only row") << QStringList{"A"} << 0 << int(QMessageBox::Yes) << QStringList{} << "A";
+                                     << QStringList{"A", "B"} << "B" << false;
+    QTest::newRow("only row") << QStringList{"A"} << 0 << int(QMessageBox::Yes) << QStringList{} << "A"
+                              << false;
     QTest::newRow("answered No") << QStringList{"A", "B"} << 0 << int(QMessageBox::No)
-                                 << QStringList{"A", "B"} << "A";
+                                 << QStringList{"A", "B"} << "A" << false;
     QTest::newRow("two equal entries")
-        << QStringList{"A", "A", "B"} << 0 << int(QMessageBox::Yes) << QStringList{"A", "B"} << "B";
+        << QStringList{"A", "A", "B"} << 0 << int(QMessageBox::Yes) << QStringList{"A", "B"} << "B" << false;
+    QTest::newRow("Delete key, middle of three")
+        << QStringList{"A", "B", "C"} << 1 << int(QMessageBox::Yes) << QStringList{"A", "C"} << "C" << true;
+    QTest::newRow("Delete key, answered No")
+        << QStringList{"A", "B"} << 1 << int(QMessageBox::No) << QStringList{"A", "B"} << "B" << true;
 }
 
 void TestForm1Editing::deleteEntry()
@@ -446,11 +464,15 @@ void TestForm1Editing::deleteEntry()
     QFETCH(int, answer);
     QFETCH(QStringList, left);
     QFETCH(QString, shown);
+    QFETCH(bool, byKey);
     FormDriver ui(named(names));
     const QByteArray before = ui.fileBytes();
     ui.clickRow(clicked);
     ui.boxes().answer(QMessageBox::StandardButton(answer));
-    ui.clickButton("PushButton1");
+    if (byKey)
+        QTest::keyClick(&ui.list(), Qt::Key_Delete);
+    else
+        ui.clickButton("PushButton1");
     QCOMPARE(ui.boxes().texts(), QStringList{"Are you sure you want to delete the selected entry?"});
     QCOMPARE(ui.names(), left);
     QCOMPARE(ui.form().editText(Name), shown);
@@ -467,6 +489,126 @@ void TestForm1Editing::deleteEntry()
         QTest::keyClick(ui.edit("lblPhNo"), Qt::Key_Tab);
         QCOMPARE(ui.book().count(), 0);
     }
+}
+
+void TestForm1Editing::accessibleNames_data()
+{
+    // Each control and the name a screen reader gives it: an edit field is named by its label.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    const std::pair<const char *, const char *> named[] = {{"lblName", "Name:"},
+                                                           {"lblPhNo", "Phone:"},
+                                                           {"lblAddress", "Address:"},
+                                                           {"lblState", "State:"},
+                                                           {"lblPostCode", "Zip Code:"},
+                                                           {"lblCountry", "Country:"},
+                                                           {"lblPhNo2", "Phone 2:"},
+                                                           {"lblFax", "Fax:"},
+                                                           {"lblMobile", "Cell:"},
+                                                           {"lblWork", "Company:"},
+                                                           {"lblWorkNo", "Co. Phone:"},
+                                                           {"lblCoFax", "Co. Fax:"},
+                                                           {"lblEmail", "Email:"},
+                                                           {"lblWebSite", "Site:"},
+                                                           {"lblComments", "Additional:"},
+                                                           {"txtSearch", "Name To Search For"},
+                                                           {"ListView1", "Entry list"},
+                                                           {"PushButton1", "Delete Selected"},
+                                                           {"PushButton2", "Add New"},
+                                                           {"PushButton3", "Save Changes"},
+                                                           {"PushButton4", "Sort Names Alphabetically"},
+                                                           {"PushButton5", "Print"}};
+    for (const auto &[control, name] : named)
+        QTest::newRow(control) << QString::fromLatin1(control) << QString::fromLatin1(name);
+}
+
+void TestForm1Editing::accessibleNames()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    FormDriver ui(named({"Ann"}));
+    QWidget *widget = ui.form().findChild<QWidget *>(control);
+    QVERIFY(widget);
+    QCOMPARE(accessibleName(widget), name);
+    // The labels keep their captions as they were: no mnemonic marks.
+    for (const QLabel *label : ui.form().findChildren<QLabel *>())
+        QVERIFY2(!label->text().contains(QLatin1Char('&')), qPrintable(label->text()));
+}
+
+void TestForm1Editing::ctrlF_focusesSearchAfterWritingBack()
+{
+    FormDriver ui(named({"Ann", "Bob"}));
+    QLineEdit *search = ui.edit("txtSearch");
+    QTest::keyClicks(search, "Bob");
+    ui.clickRow(0);
+    const QList<QWidget *> starts = {ui.edit("lblPhNo"), ui.comments(), &ui.list(), ui.button("PushButton3")};
+    for (QWidget *from : starts) {
+        from->setFocus();
+        if (from == starts.first())
+            QTest::keyClicks(from, "9");
+        QTest::keyClick(from, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), search);
+        // The search text is selected, ready to be typed over; nothing else moved.
+        QCOMPARE(search->selectedText(), QStringLiteral("Bob"));
+        QCOMPARE(ui.list().selectedRow(), 0);
+    }
+    // Leaving the field for the search box wrote its text back.
+    QCOMPARE(ui.book().text(0, Phone), person("Ann")[Phone] + "9");
+}
+
+namespace {
+
+// How many of the fifteen edit fields take typing.
+int editableFields(FormDriver &ui)
+{
+    int editable = 0;
+    for (const QLineEdit *edit : ui.form().findChildren<QLineEdit *>())
+        editable += edit->objectName().startsWith("lbl") && !edit->isReadOnly();
+    return editable + !ui.comments()->isReadOnly();
+}
+
+} // namespace
+
+void TestForm1Editing::fields_takeTypingOnlyWhileRowSelected()
+{
+    // An empty list: typing goes nowhere, so the fields do not take it.
+    FormDriver ui({});
+    QCOMPARE(editableFields(ui), 0);
+    ui.typeInto(ui.edit("lblName"), "lost");
+    ui.typeInto(ui.comments(), "lost");
+    QCOMPARE(ui.form().editText(Name), QString());
+    QCOMPARE(ui.form().editText(Comments), QString());
+
+    // The first entry added is not selected; selecting it opens the fields.
+    QVERIFY(ui.withAddWindow([](Form2 &dialog) {
+        QTest::keyClicks(QApplication::focusWidget(), "Ann");
+        QTest::mouseClick(dialog.findChild<QPushButton *>("PushButton1"), Qt::LeftButton);
+    }));
+    QCOMPARE(ui.book().count(), 1);
+    QCOMPARE(editableFields(ui), 0);
+    ui.form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&ui.form()));
+    ui.clickRow(0);
+    QCOMPARE(editableFields(ui), 15);
+    ui.typeInto(ui.comments(), "kept");
+    QTest::keyClick(ui.comments(), Qt::Key_Tab);
+    QCOMPARE(ui.book().text(0, Comments), QStringLiteral("kept"));
+
+    // A search that finds nothing closes them; one that finds a row opens them again.
+    ui.edit("txtSearch")->setText("zzz");
+    QCOMPARE(editableFields(ui), 0);
+    ui.edit("txtSearch")->setText("an");
+    QCOMPARE(editableFields(ui), 15);
+
+    // Deleting the last entry leaves nothing to edit.
+    ui.boxes().answer(QMessageBox::Yes);
+    ui.clickButton("PushButton1");
+    QCOMPARE(ui.book().count(), 0);
+    QCOMPARE(editableFields(ui), 0);
+
+    // A file with entries opens with the top row selected and the fields open.
+    FormDriver started(named({"Bob"}));
+    QCOMPARE(editableFields(started), 15);
 }
 
 QTEST_MAIN(TestForm1Editing)

@@ -7,6 +7,7 @@
 #include "support/MessageRecorder.h"
 #include "support/TestFiles.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,13 @@ class Form2;
 }
 
 namespace larkspan::test {
+
+// The name a screen reader reads for `widget`.
+inline QString accessibleName(QWidget *widget)
+{
+    QAccessibleInterface *face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    return face ? face->text(QAccessible::Name) : QStringLiteral("(no accessible object)");
+}
 
 class FormDriver
 {
