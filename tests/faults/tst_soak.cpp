@@ -411,18 +411,22 @@ void Soak::editAction()
         QTest::keyClick(widget, Qt::Key_End, Qt::ControlModifier);
 
     QString &shown = model_.shown[size_t(field)];
+    // Without a selected row the fields are read-only: typing changes nothing.
+    const bool editable = model_.selected >= 0;
     const int limit = field == kStateField ? 3 : field == kPostCodeField ? 4 : 0;
     // A typing limit refuses a key that makes the text longer than the limit; a refused key, or
     // one that finds nothing to delete, is no change of the field.
     const auto typeAndModel = [&](const QString &text) {
         typeText(widget, text);
         for (const QChar c : text)
-            if (limit == 0 || shown.size() < limit) {
+            if (editable && (limit == 0 || shown.size() < limit)) {
                 shown += c;
                 model_.edited = true;
             }
     };
     const auto erase = [&](qsizetype keep) {
+        if (!editable)
+            return;
         if (shown.size() > keep)
             model_.edited = true;
         shown.truncate(keep);
