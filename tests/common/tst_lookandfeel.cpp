@@ -268,6 +268,8 @@ void TestLookAndFeel::sampleSkin_drawsTheWindowInItsLook()
     QVERIFY(boxes.boxes().isEmpty());
     const QImage shot = form.grab().toImage();
     QCOMPARE(shot.pixelColor(2, shot.height() - 2), QColor("#dfe8f5"));
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text() + " is cut off"));
 }
 
 void TestLookAndFeel::unusableSkin_neverBreaksTheWindow_data()
