@@ -2,7 +2,6 @@
 
 #include "common/WindowLook.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,12 +11,12 @@ namespace larkspan {
 
 void SetFaceColour(QWidget &window)
 {
-    const QColor face = QApplication::palette().color(QPalette::Active, QPalette::Button);
-    setBackground(window, face);
+    // Button face, looked up again when the desktop's palette changes, with the button text on it.
+    setBackground(window, QPalette::Button, QPalette::ButtonText);
     for (QWidget *child : window.findChildren<QWidget *>()) {
         if (qobject_cast<QGroupBox *>(child) || qobject_cast<QLabel *>(child) ||
             qobject_cast<QCheckBox *>(child) || qobject_cast<QRadioButton *>(child))
-            setBackground(*child, face);
+            setBackground(*child, QPalette::Button, QPalette::ButtonText);
     }
 }
 

@@ -10,10 +10,8 @@ PushButton::PushButton(const QString &objectName, const QString &caption, QWidge
     setObjectName(objectName);
     setFont(buttonFont());
     setAutoDefault(false);
-    QPalette look = palette();
-    look.setColor(QPalette::Button, Qt::white);
-    look.setColor(QPalette::ButtonText, palette().color(QPalette::ButtonText));
-    setPalette(look);
+    // A white face; the system's button text where it reads on white, as it does in light themes.
+    setColours(*this, QPalette::Button, QColor(Qt::white), QPalette::ButtonText, QPalette::ButtonText);
 }
 
 } // namespace larkspan

@@ -51,11 +51,11 @@ void SkinFramework::applyTo(QWidget &window) const
     if (!enabled_ || !(options_ & ApplyToWindow) || styleSheet_.isEmpty())
         return;
     window.setStyleSheet(styleSheet_);
+    // Polishing is all that is needed: an unpolish would give each control the font it had before
+    // the sheet as its own, so it would no longer take the window's font and captions would be cut.
     if (repolish_) {
-        for (QWidget *child : window.findChildren<QWidget *>()) {
-            child->style()->unpolish(child);
-            child->style()->polish(child);
-        }
+        for (QWidget *child : window.findChildren<QWidget *>())
+            child->ensurePolished();
     }
 }
 

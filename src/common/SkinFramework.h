@@ -33,7 +33,7 @@ public:
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled) { enabled_ = enabled; }
 
-    // Re-polishes every control of the window at once, rather than as each one is next drawn.
+    // Polishes every control of the window at once, rather than as each one is next drawn.
     bool repolishesControls() const { return repolish_; }
     void setRepolishControls(bool repolish) { repolish_ = repolish; }
 

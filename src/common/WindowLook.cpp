@@ -67,11 +67,9 @@ void centreOnScreen(QWidget &window)
     window.move(frame.topLeft());
 }
 
-void setBackground(QWidget &widget, const QColor &colour)
+void setBackground(QWidget &widget, const StoredColour &colour, const StoredColour &text)
 {
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::Window, colour);
-    widget.setPalette(palette);
+    setColours(widget, QPalette::Window, colour, QPalette::WindowText, text);
     widget.setAutoFillBackground(true);
 }
 

@@ -1,6 +1,8 @@
 // The look shared by both windows: fonts, the program's icon, fixed borders, centring, colours.
 #pragma once
 
+#include "common/ReadableColours.h"
+
 #include <QColor>
 #include <QFont>
 #include <QIcon>
@@ -17,7 +19,9 @@ QIcon appIcon();    // the program's 32 x 32 icon, drawn in code
 void makeFixedWindow(QWidget &window, int widthTwips, int heightTwips, bool minimizeBox);
 void centreOnScreen(QWidget &window);
 
-// Gives a widget a plain background colour of its own.
-void setBackground(QWidget &widget, const QColor &colour);
+// Gives a widget a plain background colour of its own, with its text in `text` where that reads
+// on it (else in black or white).
+void setBackground(QWidget &widget, const StoredColour &colour,
+                   const StoredColour &text = QPalette::WindowText);
 
 } // namespace larkspan

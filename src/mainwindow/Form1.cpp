@@ -139,13 +139,14 @@ void Form1::buildControls()
     }
     // Until a row is selected there is no entry for the fields to show or take typing for.
     setFieldsEditable(false);
-    // Phone in the tooltip-text colour, Email in black.
-    QPalette phone = lineFields_[Phone]->palette();
-    phone.setColor(QPalette::Text, QApplication::palette().color(QPalette::ToolTipText));
-    lineFields_[Phone]->setPalette(phone);
-    QPalette email = lineFields_[Email]->palette();
-    email.setColor(QPalette::Text, Qt::black);
-    lineFields_[Email]->setPalette(email);
+    // White text boxes; Phone in the tooltip-text colour, Email in black. A system colour that would
+    // not read on the white (a dark theme's light text) gives way to black.
+    setColours(*txtSearch, QPalette::Base, QColor(Qt::white), QPalette::Text, QPalette::Text);
+    for (QWidget *field : editFields_)
+        if (field)
+            setColours(*field, QPalette::Base, QColor(Qt::white), QPalette::Text, QPalette::Text);
+    setColours(*lineFields_[Phone], QPalette::Base, QColor(Qt::white), QPalette::Text, QPalette::ToolTipText);
+    setColours(*lineFields_[Email], QPalette::Base, QColor(Qt::white), QPalette::Text, QColor(Qt::black));
 
     PushButton3 = new PushButton(QStringLiteral("PushButton3"), QStringLiteral("Save Changes"), Frame1);
     PushButton3->setGeometry(twipsRect(240, 5190, 7320, 405));

@@ -1,9 +1,11 @@
 // The shared look of the windows: application title, skin, button-face colouring and the
 // hand pointer over push buttons.
+#include "addentry/Form2.h"
 #include "common/AppTitle.h"
 #include "common/FaceColour.h"
 #include "common/HoverPointer.h"
 #include "common/MessageBox.h"
+#include "common/ReadableColours.h"
 #include "support/FormDriver.h"
 
 #include <QApplication>
@@ -11,6 +13,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScopeGuard>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 
 using namespace larkspan;
@@ -86,6 +90,79 @@ QImage buttonWithPicture(const QString &kind)
     return form.findChild<QWidget *>("PushButton2")->grab().toImage();
 }
 
+// A dark desktop theme, as many set it: light text on dark window, base and button colours.
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::AlternateBase, QColor(0x42, 0x42, 0x42));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::ToolTipBase, Qt::white);
+    dark.setColor(QPalette::ToolTipText, Qt::white);
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    dark.setColor(QPalette::HighlightedText, Qt::black);
+    return dark;
+}
+
+// The contrast of the text in `area` of `shot` against what is behind it: the colour most of
+// its pixels have is the background, the pixel that stands out most from it is the text.
+double textContrast(const QImage &shot, const QRect &area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[shot.pixel(x, y)];
+    QRgb background = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most)
+            std::tie(background, most) = std::pair(it.key(), it.value());
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, contrastRatio(QColor(it.key()), QColor(background)));
+    return best;
+}
+
+// Where each label, frame title, button caption, text box and list of `window` draws its text.
+QList<std::pair<QString, QRect>> textAreas(QWidget &window)
+{
+    QList<std::pair<QString, QRect>> areas;
+    const auto add = [&](QWidget *widget, QRect rect) {
+        areas.append({widget->objectName(), rect.translated(widget->mapTo(&window, QPoint()))});
+    };
+    for (QWidget *widget : window.findChildren<QWidget *>()) {
+        if (!widget->isVisibleTo(&window))
+            continue;
+        if (qobject_cast<QLabel *>(widget)) {
+            add(widget, widget->rect());
+        } else if (auto *frame = qobject_cast<QGroupBox *>(widget)) {
+            QStyleOptionGroupBox option;
+            option.initFrom(frame);
+            option.text = frame->title();
+            option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            add(frame, frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel,
+                                                      frame));
+        } else if (qobject_cast<QPushButton *>(widget) || qobject_cast<QLineEdit *>(widget) ||
+                   qobject_cast<QHeaderView *>(widget)) {
+            add(widget, widget->rect().adjusted(4, 4, -4, -4));
+        } else if (auto *list = qobject_cast<QAbstractItemView *>(widget)) {
+            // Row by row: the selected row has a background of its own.
+            for (int row = 0; row < list->model()->rowCount(); ++row) {
+                const QRect cell = list->visualRect(list->model()->index(row, 0));
+                add(list, QRect(0, cell.top(), list->viewport()->width(), cell.height())
+                              .translated(list->viewport()->pos()));
+            }
+        } else if (auto *text = qobject_cast<QPlainTextEdit *>(widget)) {
+            add(text->viewport(), text->viewport()->rect());
+        }
+    }
+    return areas;
+}
+
 } // namespace
 
 class TestLookAndFeel : public QObject
@@ -102,6 +179,8 @@ private slots:
     void unusableSkin_neverBreaksTheWindow_data();
     void unusableSkin_neverBreaksTheWindow();
     void setFaceColour_paintsContainersNotInputs();
+    void darkTheme_textReadsOnWhatIsBehindIt_data();
+    void darkTheme_textReadsOnWhatIsBehindIt();
     void notRegularFiles_countAsAbsent_data();
     void notRegularFiles_countAsAbsent();
     void skinPictures_onlyRegularFilesAreShown_data();
@@ -189,6 +268,8 @@ void TestLookAndFeel::sampleSkin_drawsTheWindowInItsLook()
     QVERIFY(boxes.boxes().isEmpty());
     const QImage shot = form.grab().toImage();
     QCOMPARE(shot.pixelColor(2, shot.height() - 2), QColor("#dfe8f5"));
+    for (const QLabel *label : form.findChildren<QLabel *>())
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text() + " is cut off"));
 }
 
 void TestLookAndFeel::unusableSkin_neverBreaksTheWindow_data()
@@ -243,6 +324,63 @@ void TestLookAndFeel::setFaceColour_paintsContainersNotInputs()
     QVERIFY(!edit->autoFillBackground());
     QCOMPARE(button->palette().color(QPalette::Button), QColor(Qt::white));
     Q_UNUSED(buttonFace);
+}
+
+void TestLookAndFeel::darkTheme_textReadsOnWhatIsBehindIt_data()
+{
+    QTest::addColumn<bool>("addWindow");
+    QTest::addColumn<bool>("skin");
+    QTest::addColumn<bool>("themeFirst"); // the theme is set before the window is made, or after
+    QTest::newRow("main window, theme first") << false << false << true;
+    QTest::newRow("main window, theme changed") << false << false << false;
+    QTest::newRow("skinned main window, theme first") << false << true << true;
+    QTest::newRow("skinned main window, theme changed") << false << true << false;
+    QTest::newRow("Add New Entry, theme first") << true << false << true;
+    QTest::newRow("Add New Entry, theme changed") << true << false << false;
+}
+
+void TestLookAndFeel::darkTheme_textReadsOnWhatIsBehindIt()
+{
+    QFETCH(bool, addWindow);
+    QFETCH(bool, skin);
+    QFETCH(bool, themeFirst);
+    const auto restore = qScopeGuard([light = QApplication::palette()] { QApplication::setPalette(light); });
+    if (themeFirst)
+        QApplication::setPalette(darkPalette());
+    WorkFolder app;
+    QDir(app.path()).mkpath("x");
+    if (skin)
+        QVERIFY(QFile::copy(sourceFile("skins/classic-blue.qss"), app.path("x/o.cjs")));
+    MessageRecorder boxes;
+    PhoneBook formBook{QLatin1String(kDataFileName)};
+    Form1 form(formBook, app.path());
+    form.Form_Load();
+    Form2 add(formBook, app.path());
+    add.Form_Load();
+    QWidget &window = addWindow ? static_cast<QWidget &>(add) : form;
+    Contact contact;
+    contact.fill("Wg");
+    formBook.append(std::vector<Contact>{contact, contact});
+    form.findChild<QLineEdit *>("txtSearch")->setText("Wg"); // selects it and shows it in the fields
+    for (QLineEdit *box : add.findChildren<QLineEdit *>())
+        box->setText("Wg");
+    add.findChild<QPlainTextEdit *>()->setPlainText("Wg");
+    window.show();
+    if (!themeFirst)
+        QApplication::setPalette(darkPalette());
+    QVERIFY(boxes.boxes().isEmpty());
+    QCOMPARE(window.palette().color(QPalette::Highlight), darkPalette().color(QPalette::Highlight));
+
+    const QImage shot = window.grab().toImage();
+    const auto areas = textAreas(window);
+    QVERIFY(areas.size() > 20);
+    QStringList unreadable;
+    for (const auto &[name, area] : areas) {
+        const double contrast = textContrast(shot, area);
+        if (contrast < 4.5)
+            unreadable << QStringLiteral("%1 %2:1").arg(name).arg(contrast, 0, 'f', 2);
+    }
+    QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(", ")));
 }
 
 void TestLookAndFeel::notRegularFiles_countAsAbsent_data()
