@@ -17,7 +17,6 @@
 #include "mainwindow/Form1Fields.h"
 #include "print/EntryPrintout.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFocusEvent>
