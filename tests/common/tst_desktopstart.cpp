@@ -2,6 +2,7 @@
 // language.
 #include "common/DesktopStart.h"
 #include "common/MessageBox.h"
+#include "common/WindowLook.h"
 #include "support/TestFiles.h"
 
 #include <QAbstractButton>
@@ -89,6 +90,23 @@ private slots:
         QCOMPARE(boxes[0].text, folder.failure);
         QCOMPARE(boxes[0].caption, QStringLiteral("Larkspan Card Index"));
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    }
+
+    // The window shows the picture the desktop menu shows, in every size the menu has.
+    void windowIcon_isTheInstalledIcon()
+    {
+        const QIcon icon = appIcon();
+        const QDir sizes(QStringLiteral(CARDINDEX_SOURCE_DIR "/assets/icons"));
+        const QStringList folders = sizes.entryList({"*x*"}, QDir::Dirs);
+        QVERIFY(folders.size() >= 4);
+        QCOMPARE(icon.availableSizes().size(), folders.size());
+        for (const QString &folder : folders) {
+            const QImage installed(sizes.filePath(folder + "/org.larkspan.cardindex.png"));
+            QVERIFY2(!installed.isNull(), qPrintable(folder));
+            QCOMPARE(
+                icon.pixmap(installed.size()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                installed.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        }
     }
 
     void messageBoxButtons_data()
