@@ -29,8 +29,9 @@ diff -u "$work/expected" "$work/installed" || fail "the installed files are not 
 [[ -L $prefix/bin/cardindex && $(readlink "$prefix/bin/cardindex") == ../lib/cardindex/cardindex ]] ||
     fail "bin/cardindex is not a relative link to lib/cardindex/cardindex"
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
-appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/$id.metainfo.xml" >"$work/as.log" ||
-    { cat "$work/as.log"; fail "appstreamcli validate"; }
+# The tree as a whole: the AppStream file, and the menu entry and icon it names.
+appstreamcli validate-tree --no-net --pedantic "$prefix" >"$work/as.log" ||
+    { cat "$work/as.log"; fail "appstreamcli validate-tree"; }
 
 # Starts the installed program in folder $1 with the rest as its command line, and waits until
 # it has made FILE $2 (an empty phone book) or gives up.
