@@ -39,21 +39,13 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$d
     { cat "$work/apt.log"; exit 1; }
 installed=1
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+source "$(dirname "$0")/../../tools/x-display.sh"
+start_xvfb "$work" || { echo "FAIL: Xvfb did not start"; exit 1; }
 mkdir "$work/run"
 (cd "$work/run" && exec env -u QT_QPA_PLATFORM /usr/bin/cardindex >"$work/run.log" 2>&1) &
 pids+=($!)
-shown=0
-for _ in $(seq 150); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"Larkspan Card Index"' && { shown=1; break; }
-    sleep 0.2
-done
-[[ $shown -eq 1 ]] || fail "no window \"Larkspan Card Index\" came up: $(cat "$work/run.log")"
+wait_for_window "Larkspan Card Index" >/dev/null ||
+    fail "no window \"Larkspan Card Index\" came up: $(cat "$work/run.log")"
 [[ -f $work/run/Numbers.dat && ! -s $work/run/Numbers.dat ]] || fail "no empty Numbers.dat in the folder it started in"
 
 kill "${pids[-1]}"
