@@ -3,11 +3,12 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-RUN_PACKAGES  = cmake ninja-build g++ qt6-base-dev libicu-dev fonts-liberation
+RUN_PACKAGES  = cmake ninja-build g++ qt6-base-dev libicu-dev fonts-liberation qt6-translations-l10n
 TEST_PACKAGES = $(RUN_PACKAGES) xvfb xauth poppler-utils cups cups-client cups-bsd cups-filters \
-                libfiu-dev fiu-utils util-linux python3 clang libclang-rt-14-dev abook acl attr passwd
+                libfiu-dev fiu-utils util-linux python3 clang libclang-rt-14-dev abook acl attr passwd \
+                desktop-file-utils appstream dpkg-dev x11-utils
 
-.PHONY: run test test-asan bench fuzz build deps-run deps-test clean format
+.PHONY: run test test-asan bench fuzz build install package deps-run deps-test clean format
 
 FUZZ_SECONDS ?= 60
 
@@ -32,6 +33,18 @@ build:
 
 test: deps-test build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The program under PREFIX (DESTDIR is honoured): see "Installing" in the README.
+PREFIX ?= /usr/local
+install: deps-run
+	$(call configure_and_build,$(BUILD),$(RUN_OPTIONS))
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/larkspan-cardindex_<version>_<arch>.deb (dpkg-shlibdeps, from
+# dpkg-dev, computes its Depends).
+package: deps-test
+	$(call configure_and_build,$(BUILD),$(RUN_OPTIONS))
+	cd $(BUILD) && cpack -G DEB
 
 # The same tests built with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 test-asan: deps-test

@@ -3,8 +3,6 @@
 #include "common/Twips.h"
 
 #include <QGuiApplication>
-#include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 #include <QWidget>
 
@@ -28,21 +26,11 @@ QFont buttonFont()
 
 QIcon appIcon()
 {
-    // An index card with a telephone-book tab.
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(40, 60, 110), 1.5));
-    painter.setBrush(QColor(250, 246, 228));
-    painter.drawRoundedRect(QRectF(2.5, 7.5, 27, 21), 2, 2);
-    painter.setBrush(QColor(200, 60, 50));
-    painter.drawRoundedRect(QRectF(4.5, 3.5, 10, 6), 1.5, 1.5);
-    painter.setPen(QPen(QColor(90, 110, 150), 1.2));
-    for (int y = 14; y <= 24; y += 5)
-        painter.drawLine(QPointF(6, y), QPointF(26, y));
-    painter.end();
-    return QIcon(pixmap);
+    // The PNG sizes of the installed icon, built into the program (assets/icons).
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/org.larkspan.cardindex.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 void makeFixedWindow(QWidget &window, int widthTwips, int heightTwips, bool minimizeBox)

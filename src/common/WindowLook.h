@@ -13,7 +13,7 @@ namespace larkspan {
 
 QFont windowFont(); // Arial 9 pt bold: every text box, label and frame
 QFont buttonFont(); // Arial 11.25 pt bold: every push button
-QIcon appIcon();    // the program's 32 x 32 icon, drawn in code
+QIcon appIcon();    // the program's icon, the picture the desktop menu shows
 
 // A window with a fixed single border, its client area given in twips.
 void makeFixedWindow(QWidget &window, int widthTwips, int heightTwips, bool minimizeBox);
