@@ -143,11 +143,12 @@ private:
         } else if (name == "LABEL") {
             labels_.emplace_back(addressRank(property), &property);
         } else if (name == "TEL") {
-            builder_.addPhone(phoneKinds(property), phoneNumber(text(property), property.uri));
+            builder_.addPhone(phoneKinds(property), phoneNumber(text(property), property.uri),
+                              groupLabel(property));
         } else if (name == "EMAIL") {
-            builder_.addEmail(text(property));
+            builder_.addEmail(text(property), groupLabel(property));
         } else if (name == "URL") {
-            builder_.addWebSite(text(property));
+            builder_.addWebSite(text(property), groupLabel(property));
         } else if (name == "ORG") {
             QStringList units = components(decodeValue(property, codePage_), 1);
             units.removeIf([](const QString &unit) { return !hasText(unit); });
@@ -162,13 +163,21 @@ private:
         }
     }
 
+    // The label the person gave the property, the X-ABLabel of its group; empty without one.
+    QString groupLabel(const Property &property) const
+    {
+        if (property.group.isEmpty())
+            return {};
+        const QString found = groupLabels_.value(property.group);
+        return hasText(found) ? found : QString();
+    }
+
     // The label the person gave, or the kind a relation names ("Spouse: Arjun Raman" says more
     // than "Related: Arjun Raman"), or what the property is called.
     QString label(const Property &property) const
     {
-        if (const auto found = groupLabels_.constFind(property.group);
-            !property.group.isEmpty() && found != groupLabels_.cend() && hasText(*found))
-            return *found;
+        if (const QString given = groupLabel(property); !given.isEmpty())
+            return given;
         if ((property.name == "RELATED" || property.name == "X-ABRELATEDNAMES") &&
             !property.types.isEmpty()) {
             QString type = withoutByteOrderMarks(QString::fromUtf8(property.types.first()));
@@ -191,7 +200,7 @@ private:
         for (const auto &[rank, property] : addresses_) {
             const QStringList parts = components(decodeValue(*property, codePage_), 7);
             PostalAddress address{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]};
-            builder_.addAddress(address, addressLabel(rank));
+            builder_.addAddress(address, kindLabel(addressLabel(rank), groupLabel(*property)));
             addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
         }
         for (const auto &[rank, property] : labels_) {
