@@ -151,13 +151,23 @@ QString propertyLabel(const QByteArray &name)
         {"X-GOOGLE-TALK", "Google Talk"},
         {"X-GADUGADU", "Gadu-Gadu"},
         {"X-GROUPWISE", "GroupWise"},
-        {"X-TWITTER", "Twitter"}};
+        {"X-TWITTER", "Twitter"},
+        // KAddressBook's, after its prefix X-KADDRESSBOOK-.
+        {"X-SPOUSESNAME", "Spouse"},
+        {"X-MANAGERSNAME", "Manager"},
+        {"X-ASSISTANTSNAME", "Assistant"},
+        {"BLOGFEED", "Blog"}};
     if (const char *label = lookUp(labels, name))
         return QLatin1String(label);
-    // Evolution's and Outlook's own names read without their prefix: X-EVOLUTION-x is "x".
-    for (const char *prefix : {"X-EVOLUTION-", "X-MS-"})
-        if (name.startsWith(prefix))
-            return readable(QByteArrayView(name).sliced(qstrlen(prefix)));
+    // Evolution's, Outlook's and KAddressBook's own names read without their prefix:
+    // X-EVOLUTION-x is "x", X-KADDRESSBOOK-X-ANNIVERSARY is "Anniversary".
+    for (const char *prefix : {"X-EVOLUTION-", "X-MS-", "X-KADDRESSBOOK-"})
+        if (name.startsWith(prefix)) {
+            const QByteArrayView rest = QByteArrayView(name).sliced(qstrlen(prefix));
+            if (const char *label = lookUp(labels, rest))
+                return QLatin1String(label);
+            return readable(rest);
+        }
     return readable(name);
 }
 
