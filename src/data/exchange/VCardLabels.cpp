@@ -156,6 +156,7 @@ QString propertyLabel(const QByteArray &name)
         {"X-SPOUSESNAME", "Spouse"},
         {"X-MANAGERSNAME", "Manager"},
         {"X-ASSISTANTSNAME", "Assistant"},
+        {"X-IMADDRESS", "Instant messaging"},
         {"BLOGFEED", "Blog"}};
     if (const char *label = lookUp(labels, name))
         return QLatin1String(label);
