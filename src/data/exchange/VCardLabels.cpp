@@ -91,9 +91,10 @@ bool isBookkeeping(const QByteArray &name)
                                         "AGENT"};
     if (std::any_of(std::begin(names), std::end(names), [&](const char *skip) { return name == skip; }))
         return true;
-    // Outlook's own flags and form data, and the identifiers and etags of any other.
-    return name.startsWith("X-MS-OL-") || name.endsWith("-UID") || name.endsWith("ETAG") ||
-           name.endsWith("-GUID");
+    // Outlook's own flags and form data, the revisions that Evolution's CouchDB store keeps, and
+    // the identifiers and etags of any other.
+    return name.startsWith("X-MS-OL-") || name.startsWith("X-COUCHDB-") || name.endsWith("-UID") ||
+           name.endsWith("ETAG") || name.endsWith("-GUID");
 }
 
 QString propertyLabel(const QByteArray &name)
