@@ -158,6 +158,9 @@ private:
         } else if (name == "X-ANDROID-CUSTOM") {
             const LabelledValue custom = androidCustom(components(decodeValue(property, codePage_), 2));
             builder_.addExtra(custom.label, custom.value);
+        } else if (name.startsWith("X-MESSAGING/")) {
+            // KAddressBook parts the addresses of one service by U+E000, a character no font shows.
+            builder_.addExtra(label(property), text(property).replace(QChar(0xE000), QLatin1String(", ")));
         } else if (!isBookkeeping(name)) {
             builder_.addExtra(label(property), text(property));
         }
