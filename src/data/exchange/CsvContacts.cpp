@@ -305,15 +305,8 @@ ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
         result.encoding = QString::fromLatin1(charset.name);
     }
     const csv::Plan plan = csv::planColumns(decodeFields(header.fields, charset));
-    if (!plan.known) {
-        // No column we know: a file without a header row, whose first row is a contact too. Its
-        // rows are counted as unreadable, so that nobody is told the file was read.
-        result.unreadable = 1;
-        while (!tokenizer.atEnd())
-            if (!isBlankRow(tokenizer.next()))
-                ++result.unreadable;
+    if (!plan.known)
         return result;
-    }
     const qsizetype width = header.fields.size();
     while (!tokenizer.atEnd()) {
         CsvRow row = tokenizer.next();
