@@ -88,6 +88,7 @@ bool isBookkeeping(const QByteArray &name)
                                         "X-RADICALE-NAME",
                                         "X-GOOGLE-ETAG",
                                         "X-ANDROID-ACCOUNT",
+                                        "X-ID",
                                         "AGENT"};
     if (std::any_of(std::begin(names), std::end(names), [&](const char *skip) { return name == skip; }))
         return true;
@@ -161,6 +162,13 @@ QString propertyLabel(const QByteArray &name)
         {"BLOGFEED", "Blog"}};
     if (const char *label = lookUp(labels, name))
         return QLatin1String(label);
+    // FullContact writes the name of a property in hex: X-FCENCODED-<hex of
+    // "X-FC-RelatedNames:Mother">, the label the person chose after the colon.
+    if (name.startsWith("X-FCENCODED-")) {
+        const QString decoded = QString::fromUtf8(QByteArray::fromHex(name.sliced(12)));
+        const QString chosen = decoded.section(QLatin1Char(':'), 1).trimmed();
+        return chosen.isEmpty() ? readable(decoded.toUtf8()) : chosen;
+    }
     // Evolution's, Outlook's and KAddressBook's own names read without their prefix:
     // X-EVOLUTION-x is "x", X-KADDRESSBOOK-X-ANNIVERSARY is "Anniversary".
     for (const char *prefix : {"X-EVOLUTION-", "X-MS-", "X-KADDRESSBOOK-"})
