@@ -189,6 +189,14 @@ private:
                 return type;
             }
         }
+        // Outlook's other numbers (callback, radio, TTY) say their use by a type: "Phone (Callback)".
+        if (property.name == "X-MS-TEL")
+            for (const QByteArray &type : property.types)
+                if (type != "voice" && type != "pref" && !type.isEmpty()) {
+                    QString use = QString::fromUtf8(type);
+                    use.front() = use.front().toUpper();
+                    return kindLabel(QStringLiteral("Phone"), use);
+                }
         return propertyLabel(property.name);
     }
 

@@ -140,6 +140,7 @@ QString propertyLabel(const QByteArray &name)
         {"X-MS-MANAGER", "Manager"},
         {"X-EVOLUTION-MANAGER", "Manager"},
         {"X-MS-IMADDRESS", "Instant messaging"},
+        {"X-MS-TEL", "Phone"},
         {"X-EVOLUTION-BLOG-URL", "Blog"},
         {"X-EVOLUTION-VIDEO-URL", "Video chat"},
         {"X-SOCIALPROFILE", "Social profile"},
