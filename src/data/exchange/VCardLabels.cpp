@@ -185,8 +185,14 @@ QString propertyLabel(const QByteArray &name)
 QString appleLabel(const QString &label)
 {
     const QString text = label.trimmed();
-    if (text.startsWith(QLatin1String("_$!<")) && text.endsWith(QLatin1String(">!$_")))
-        return readable(text.mid(4, text.size() - 8).toUtf8());
+    if (text.startsWith(QLatin1String("_$!<")) && text.endsWith(QLatin1String(">!$_"))) {
+        // Apple's own labels run their words together: "AssistantPhone" is "Assistant phone".
+        QString words = text.mid(4, text.size() - 8);
+        for (qsizetype i = words.size() - 1; i > 0; --i)
+            if (words[i].isUpper() && words[i - 1].isLower())
+                words.insert(i, QLatin1Char(' '));
+        return readable(words.toUtf8());
+    }
     return text;
 }
 
