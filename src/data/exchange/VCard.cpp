@@ -49,6 +49,27 @@ unsigned phoneKinds(const Property &property)
     return kinds;
 }
 
+// The kinds an Apple or Google label names for a number without a type ("Mobile", "HomeFAX",
+// "Dad's cell"); -1 for a label of the person's own ("AssistantPhone", "Grand central").
+int phoneKindsOfLabel(const QString &label)
+{
+    const QString text = label.toLower();
+    const auto has = [&](const char *word) { return text.contains(QLatin1String(word)); };
+    if (has("fax"))
+        return has("work") ? PhoneFax | PhoneWork : PhoneFax;
+    if (has("mobile") || has("cell") || has("iphone"))
+        return PhoneCell;
+    if (has("pager"))
+        return PhonePager;
+    if (has("work"))
+        return PhoneWork;
+    if (has("home") || has("main"))
+        return PhoneHome;
+    if (has("other"))
+        return PhoneOther;
+    return -1;
+}
+
 // A number that vCard 4.0 writes as a URI ("tel:+1-555-0100;ext=12"), as a person writes it.
 QString phoneNumber(const QString &value, bool uri)
 {
@@ -143,8 +164,7 @@ private:
         } else if (name == "LABEL") {
             labels_.emplace_back(addressRank(property), &property);
         } else if (name == "TEL") {
-            builder_.addPhone(phoneKinds(property), phoneNumber(text(property), property.uri),
-                              groupLabel(property));
+            addPhone(property);
         } else if (name == "EMAIL") {
             builder_.addEmail(text(property), groupLabel(property));
         } else if (name == "URL") {
@@ -164,6 +184,24 @@ private:
         } else if (!isBookkeeping(name)) {
             builder_.addExtra(label(property), text(property));
         }
+    }
+
+    // A number without a type goes where its label says; one the person labelled in words of
+    // their own goes to Comments under that label, rather than pass for the person's own phone.
+    void addPhone(const Property &property)
+    {
+        const QString number = phoneNumber(text(property), property.uri);
+        const QString given = groupLabel(property);
+        unsigned kinds = phoneKinds(property);
+        if (kinds == 0 && !given.isEmpty()) {
+            const int labelled = phoneKindsOfLabel(given);
+            if (labelled < 0) {
+                builder_.addExtra(kindLabel(QStringLiteral("Phone"), given), number);
+                return;
+            }
+            kinds = unsigned(labelled);
+        }
+        builder_.addPhone(kinds, number, given);
     }
 
     // The label the person gave the property, the X-ABLabel of its group; empty without one.
