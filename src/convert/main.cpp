@@ -3,9 +3,11 @@
 #include "data/PackedEntry.h"
 #include "data/exchange/ContactExport.h"
 #include "data/exchange/ContactImport.h"
+#include "data/exchange/CsvContacts.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -95,6 +97,15 @@ int main(int argc, char *argv[])
             QStringLiteral("%1 could not be read: it is not a vCard, a CSV file with a header row "
                            "or a Numbers.dat")
                 .arg(quoted(in)));
+    // A .csv whose first row names no column we know (one without a header row) gives nothing,
+    // and an empty OUT would look like a good conversion.
+    if (file.kind == ContactFileKind::Csv && file.found.contacts.empty() && file.found.unreadable == 0) {
+        QFile csv(in);
+        if (csv.open(QIODevice::ReadOnly) && !looksLikeContactCsv(csv.read(8192)))
+            return failWith(QStringLiteral("%1 could not be read: its first row names no column of "
+                                           "an address book (a CSV file needs a header row)")
+                                .arg(quoted(in)));
+    }
     if (file.found.unreadable > 0)
         std::fprintf(stderr,
                      "cardindex-convert: warning: %d cards, rows or records of %s could not be read "

@@ -231,6 +231,17 @@ void TestCsv::read_headerNamesTheColumns_data()
                         {WorkFax, "2"},
                         {Mobile, "3"},
                         {Address, "4 Elm"}});
+    QTest::newRow("Google's labels of a second e-mail, web site and an own-label number")
+        << QByteArray("First Name,E-mail 1 - Label,E-mail 1 - Value,E-mail 2 - Label,E-mail 2 - Value,"
+                      "Website 1 - Label,Website 1 - Value,Website 2 - Label,Website 2 - Value,"
+                      "Phone 1 - Label,Phone 1 - Value\n"
+                      "Ann,* Home,a@b.example,Work,ann@c.example,,w.example,Blog,b.example,Grand Central,5\n")
+        << true
+        << contactWith({{Name, "Ann"},
+                        {Email, "a@b.example"},
+                        {WebSite, "w.example"},
+                        {Phone, "5"},
+                        {Comments, "Email (Work): ann@c.example\nWebSite (Blog): b.example"}});
     QTest::newRow("a formatted address alone is the address")
         << QByteArray("First Name,Address 1 - Formatted\nAnn,\"1 Main St\nSpringfield\"\n") << true
         << contactWith({{Name, "Ann"}, {Address, "1 Main St, Springfield"}});

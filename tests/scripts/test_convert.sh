@@ -63,6 +63,9 @@ expect_failure "missing input" "$work/none.vcf" "$work/none.vcf" "$work/never.cs
 touch "$work/plain"
 expect_failure "folder that is a file" "$work/plain/out.vcf" "$work/awkward.dat" "$work/plain/out.vcf"
 expect_failure "unknown --to" "--to" --to xls "$work/awkward.dat" "$work/out.xls"
+printf 'John Doe,John,Doe,john@doe.invalid\nJane Doe,Jane,Doe,jane@doe.invalid\n' >"$work/no-header.csv"
+expect_failure "CSV without a header row" "no-header.csv" "$work/no-header.csv" "$work/no-header.vcf"
+[[ -e $work/no-header.vcf ]] && fail "CSV without a header row: wrote an output"
 
 ((failures == 0)) && echo "all conversions kept every entry"
 exit $((failures > 0))

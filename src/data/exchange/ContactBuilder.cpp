@@ -72,6 +72,11 @@ bool hasText(const QString &value)
     return false;
 }
 
+QString kindLabel(const QString &kind, const QString &given)
+{
+    return hasText(given) ? kind + QStringLiteral(" (") + given.trimmed() + QLatin1Char(')') : kind;
+}
+
 bool PostalAddress::isEmpty() const
 {
     for (const QString *part : {&poBox, &extended, &street, &locality, &region, &postCode, &country})
@@ -115,7 +120,7 @@ void ContactBuilder::setNameParts(const QString &prefix, const QString &given, c
         nameFromParts_ = name;
 }
 
-void ContactBuilder::addPhone(unsigned kinds, const QString &written)
+void ContactBuilder::addPhone(unsigned kinds, const QString &written, const QString &given)
 {
     if (!hasText(written))
         return;
@@ -154,17 +159,17 @@ void ContactBuilder::addPhone(unsigned kinds, const QString &written)
             return;
         }
     }
-    addExtra(label, number);
+    addExtra(kindLabel(label, given), number);
 }
 
-void ContactBuilder::addEmail(const QString &address)
+void ContactBuilder::addEmail(const QString &address, const QString &given)
 {
-    setField(Email, address);
+    setField(Email, address, kindLabel(fieldHeader(Email), given));
 }
 
-void ContactBuilder::addWebSite(const QString &url)
+void ContactBuilder::addWebSite(const QString &url, const QString &given)
 {
-    setField(WebSite, url);
+    setField(WebSite, url, kindLabel(fieldHeader(WebSite), given));
 }
 
 void ContactBuilder::addAddress(const PostalAddress &address, const QString &label)

@@ -56,10 +56,11 @@ public:
                       const QString &family, const QString &suffix);
     // Home and unlabelled numbers fill Phone, then Phone 2; "other" ones Phone 2, then Phone;
     // cell, fax and work numbers go to their own fields. A number that finds its field taken goes
-    // to Comments; the same number twice is kept once.
-    void addPhone(unsigned kinds, const QString &number);
-    void addEmail(const QString &address);
-    void addWebSite(const QString &url);
+    // to Comments; the same number twice is kept once. `given` is the label the person gave
+    // the value ("Blog", "Grand central"); in Comments it follows the kind: "WebSite (Blog)".
+    void addPhone(unsigned kinds, const QString &number, const QString &given = {});
+    void addEmail(const QString &address, const QString &given = {});
+    void addWebSite(const QString &url, const QString &given = {});
     // The first address that is not empty fills the address fields; later ones go to Comments
     // under `label`.
     void addAddress(const PostalAddress &address, const QString &label);
@@ -86,5 +87,8 @@ private:
 
 // A value holds something when it is not empty or blank.
 bool hasText(const QString &value);
+
+// The label of a value in Comments: its kind, followed by the label the person gave it, if any.
+QString kindLabel(const QString &kind, const QString &given);
 
 } // namespace larkspan

@@ -184,12 +184,14 @@ Contact buildRow(const Plan &plan, const QStringList &values, bool *empty)
             const Group &group = plan.groups[size_t(column.group)];
             const QString type = cleanLabel(valueAt(group.typeColumn));
             for (const QString &one : splitValues(value)) {
-                if (group.kind == QLatin1String("phone"))
-                    builder.addPhone(phoneKindsOf(type), one);
-                else if (group.kind == QLatin1String("email"))
-                    builder.addEmail(one);
+                // A value that goes to Comments keeps its label: "Email (Work): ...".
+                if (group.kind == QLatin1String("phone")) {
+                    const unsigned kinds = phoneKindsOf(type);
+                    builder.addPhone(kinds, one, kinds == 0 ? type : QString());
+                } else if (group.kind == QLatin1String("email"))
+                    builder.addEmail(one, type);
                 else if (group.kind == QLatin1String("website"))
-                    builder.addWebSite(one);
+                    builder.addWebSite(one, type);
                 else {
                     const QString service = cleanLabel(valueAt(group.serviceColumn));
                     builder.addExtra(!service.isEmpty() ? service : !type.isEmpty() ? type : group.base, one);

@@ -49,6 +49,27 @@ unsigned phoneKinds(const Property &property)
     return kinds;
 }
 
+// The kinds an Apple or Google label names for a number without a type ("Mobile", "HomeFAX",
+// "Dad's cell"); -1 for a label of the person's own ("AssistantPhone", "Grand central").
+int phoneKindsOfLabel(const QString &label)
+{
+    const QString text = label.toLower();
+    const auto has = [&](const char *word) { return text.contains(QLatin1String(word)); };
+    if (has("fax"))
+        return has("work") ? PhoneFax | PhoneWork : PhoneFax;
+    if (has("mobile") || has("cell") || has("iphone"))
+        return PhoneCell;
+    if (has("pager"))
+        return PhonePager;
+    if (has("work"))
+        return PhoneWork;
+    if (has("home") || has("main"))
+        return PhoneHome;
+    if (has("other"))
+        return PhoneOther;
+    return -1;
+}
+
 // A number that vCard 4.0 writes as a URI ("tel:+1-555-0100;ext=12"), as a person writes it.
 QString phoneNumber(const QString &value, bool uri)
 {
@@ -143,11 +164,11 @@ private:
         } else if (name == "LABEL") {
             labels_.emplace_back(addressRank(property), &property);
         } else if (name == "TEL") {
-            builder_.addPhone(phoneKinds(property), phoneNumber(text(property), property.uri));
+            addPhone(property);
         } else if (name == "EMAIL") {
-            builder_.addEmail(text(property));
+            builder_.addEmail(text(property), groupLabel(property));
         } else if (name == "URL") {
-            builder_.addWebSite(text(property));
+            builder_.addWebSite(text(property), groupLabel(property));
         } else if (name == "ORG") {
             QStringList units = components(decodeValue(property, codePage_), 1);
             units.removeIf([](const QString &unit) { return !hasText(unit); });
@@ -157,18 +178,47 @@ private:
         } else if (name == "X-ANDROID-CUSTOM") {
             const LabelledValue custom = androidCustom(components(decodeValue(property, codePage_), 2));
             builder_.addExtra(custom.label, custom.value);
+        } else if (name.startsWith("X-MESSAGING/")) {
+            // KAddressBook parts the addresses of one service by U+E000, a character no font shows.
+            builder_.addExtra(label(property), text(property).replace(QChar(0xE000), QLatin1String(", ")));
         } else if (!isBookkeeping(name)) {
             builder_.addExtra(label(property), text(property));
         }
+    }
+
+    // A number without a type goes where its label says; one the person labelled in words of
+    // their own goes to Comments under that label, rather than pass for the person's own phone.
+    void addPhone(const Property &property)
+    {
+        const QString number = phoneNumber(text(property), property.uri);
+        const QString given = groupLabel(property);
+        unsigned kinds = phoneKinds(property);
+        if (kinds == 0 && !given.isEmpty()) {
+            const int labelled = phoneKindsOfLabel(given);
+            if (labelled < 0) {
+                builder_.addExtra(kindLabel(QStringLiteral("Phone"), given), number);
+                return;
+            }
+            kinds = unsigned(labelled);
+        }
+        builder_.addPhone(kinds, number, given);
+    }
+
+    // The label the person gave the property, the X-ABLabel of its group; empty without one.
+    QString groupLabel(const Property &property) const
+    {
+        if (property.group.isEmpty())
+            return {};
+        const QString found = groupLabels_.value(property.group);
+        return hasText(found) ? found : QString();
     }
 
     // The label the person gave, or the kind a relation names ("Spouse: Arjun Raman" says more
     // than "Related: Arjun Raman"), or what the property is called.
     QString label(const Property &property) const
     {
-        if (const auto found = groupLabels_.constFind(property.group);
-            !property.group.isEmpty() && found != groupLabels_.cend() && hasText(*found))
-            return *found;
+        if (const QString given = groupLabel(property); !given.isEmpty())
+            return given;
         if ((property.name == "RELATED" || property.name == "X-ABRELATEDNAMES") &&
             !property.types.isEmpty()) {
             QString type = withoutByteOrderMarks(QString::fromUtf8(property.types.first()));
@@ -177,6 +227,14 @@ private:
                 return type;
             }
         }
+        // Outlook's other numbers (callback, radio, TTY) say their use by a type: "Phone (Callback)".
+        if (property.name == "X-MS-TEL")
+            for (const QByteArray &type : property.types)
+                if (type != "voice" && type != "pref" && !type.isEmpty()) {
+                    QString use = QString::fromUtf8(type);
+                    use.front() = use.front().toUpper();
+                    return kindLabel(QStringLiteral("Phone"), use);
+                }
         return propertyLabel(property.name);
     }
 
@@ -191,7 +249,7 @@ private:
         for (const auto &[rank, property] : addresses_) {
             const QStringList parts = components(decodeValue(*property, codePage_), 7);
             PostalAddress address{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]};
-            builder_.addAddress(address, addressLabel(rank));
+            builder_.addAddress(address, kindLabel(addressLabel(rank), groupLabel(*property)));
             addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
         }
         for (const auto &[rank, property] : labels_) {

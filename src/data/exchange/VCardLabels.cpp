@@ -88,12 +88,14 @@ bool isBookkeeping(const QByteArray &name)
                                         "X-RADICALE-NAME",
                                         "X-GOOGLE-ETAG",
                                         "X-ANDROID-ACCOUNT",
+                                        "X-ID",
                                         "AGENT"};
     if (std::any_of(std::begin(names), std::end(names), [&](const char *skip) { return name == skip; }))
         return true;
-    // Outlook's own flags and form data, and the identifiers and etags of any other.
-    return name.startsWith("X-MS-OL-") || name.endsWith("-UID") || name.endsWith("ETAG") ||
-           name.endsWith("-GUID");
+    // Outlook's own flags and form data, the revisions that Evolution's CouchDB store keeps, and
+    // the identifiers and etags of any other.
+    return name.startsWith("X-MS-OL-") || name.startsWith("X-COUCHDB-") || name.endsWith("-UID") ||
+           name.endsWith("ETAG") || name.endsWith("-GUID");
 }
 
 QString propertyLabel(const QByteArray &name)
@@ -138,6 +140,7 @@ QString propertyLabel(const QByteArray &name)
         {"X-MS-MANAGER", "Manager"},
         {"X-EVOLUTION-MANAGER", "Manager"},
         {"X-MS-IMADDRESS", "Instant messaging"},
+        {"X-MS-TEL", "Phone"},
         {"X-EVOLUTION-BLOG-URL", "Blog"},
         {"X-EVOLUTION-VIDEO-URL", "Video chat"},
         {"X-SOCIALPROFILE", "Social profile"},
@@ -151,21 +154,45 @@ QString propertyLabel(const QByteArray &name)
         {"X-GOOGLE-TALK", "Google Talk"},
         {"X-GADUGADU", "Gadu-Gadu"},
         {"X-GROUPWISE", "GroupWise"},
-        {"X-TWITTER", "Twitter"}};
+        {"X-TWITTER", "Twitter"},
+        // KAddressBook's, after its prefix X-KADDRESSBOOK-.
+        {"X-SPOUSESNAME", "Spouse"},
+        {"X-MANAGERSNAME", "Manager"},
+        {"X-ASSISTANTSNAME", "Assistant"},
+        {"X-IMADDRESS", "Instant messaging"},
+        {"BLOGFEED", "Blog"}};
     if (const char *label = lookUp(labels, name))
         return QLatin1String(label);
-    // Evolution's and Outlook's own names read without their prefix: X-EVOLUTION-x is "x".
-    for (const char *prefix : {"X-EVOLUTION-", "X-MS-"})
-        if (name.startsWith(prefix))
-            return readable(QByteArrayView(name).sliced(qstrlen(prefix)));
+    // FullContact writes the name of a property in hex: X-FCENCODED-<hex of
+    // "X-FC-RelatedNames:Mother">, the label the person chose after the colon.
+    if (name.startsWith("X-FCENCODED-")) {
+        const QString decoded = QString::fromUtf8(QByteArray::fromHex(name.sliced(12)));
+        const QString chosen = decoded.section(QLatin1Char(':'), 1).trimmed();
+        return chosen.isEmpty() ? readable(decoded.toUtf8()) : chosen;
+    }
+    // Evolution's, Outlook's and KAddressBook's own names read without their prefix:
+    // X-EVOLUTION-x is "x", X-KADDRESSBOOK-X-ANNIVERSARY is "Anniversary".
+    for (const char *prefix : {"X-EVOLUTION-", "X-MS-", "X-KADDRESSBOOK-"})
+        if (name.startsWith(prefix)) {
+            const QByteArrayView rest = QByteArrayView(name).sliced(qstrlen(prefix));
+            if (const char *label = lookUp(labels, rest))
+                return QLatin1String(label);
+            return readable(rest);
+        }
     return readable(name);
 }
 
 QString appleLabel(const QString &label)
 {
     const QString text = label.trimmed();
-    if (text.startsWith(QLatin1String("_$!<")) && text.endsWith(QLatin1String(">!$_")))
-        return readable(text.mid(4, text.size() - 8).toUtf8());
+    if (text.startsWith(QLatin1String("_$!<")) && text.endsWith(QLatin1String(">!$_"))) {
+        // Apple's own labels run their words together: "AssistantPhone" is "Assistant phone".
+        QString words = text.mid(4, text.size() - 8);
+        for (qsizetype i = words.size() - 1; i > 0; --i)
+            if (words[i].isUpper() && words[i - 1].isLower())
+                words.insert(i, QLatin1Char(' '));
+        return readable(words.toUtf8());
+    }
     return text;
 }
 
