@@ -48,13 +48,14 @@ ContactFileKind detectContactFile(const QString &fileName, QByteArrayView bytes)
     return ContactFileKind::Unknown;
 }
 
-ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage)
+ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage,
+                                const ReadProgress &progress)
 {
     switch (kind) {
     case ContactFileKind::VCard:
-        return parseVCards(bytes, codePage);
+        return parseVCards(bytes, codePage, progress);
     case ContactFileKind::Csv:
-        return parseCsvContacts(bytes, codePage);
+        return parseCsvContacts(bytes, codePage, progress);
     case ContactFileKind::NumbersFile: {
         ParsedFile parsed = parseNumbersFile(bytes, codePage);
         ImportedContacts found;
@@ -77,7 +78,7 @@ ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, Lega
     return {};
 }
 
-ContactFile readContactFile(const QString &path, LegacyCodePage codePage)
+ContactFile readContactFile(const QString &path, LegacyCodePage codePage, const ReadProgress &progress)
 {
     ContactFile file;
     FileBytes bytes = readWholeFile(path);
@@ -87,7 +88,7 @@ ContactFile readContactFile(const QString &path, LegacyCodePage codePage)
     }
     file.readable = true;
     file.kind = detectContactFile(path, bytes.bytes);
-    file.found = importContacts(file.kind, bytes.bytes, codePage);
+    file.found = importContacts(file.kind, bytes.bytes, codePage, progress);
     return file;
 }
 

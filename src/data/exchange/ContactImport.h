@@ -3,6 +3,7 @@
 
 #include "data/LegacyCodec.h"
 #include "data/exchange/ContactBuilder.h"
+#include "data/exchange/ReadProgress.h"
 
 #include <QString>
 
@@ -23,8 +24,10 @@ struct ContactFile
 };
 
 // Reads the contacts of a file of any kind we know. "Numbers.dat" lines and CSV fields that are
-// not UTF-8, and vCard values without a character set, are read in `codePage`.
-ContactFile readContactFile(const QString &path, LegacyCodePage codePage);
-ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage);
+// not UTF-8, and vCard values without a character set, are read in `codePage`. `progress` is told
+// how far a vCard or CSV reader is, and may stop it (then `found.cancelled`).
+ContactFile readContactFile(const QString &path, LegacyCodePage codePage, const ReadProgress &progress = {});
+ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage,
+                                const ReadProgress &progress = {});
 
 } // namespace larkspan

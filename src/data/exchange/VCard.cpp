@@ -272,18 +272,24 @@ bool looksLikeVCard(QByteArrayView bytes)
     return start.size() >= 11 && start.first(11).compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0;
 }
 
-ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage)
+ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage, const ReadProgress &progress)
 {
     ImportedContacts result;
     std::vector<std::pair<int, Contact>> found;
-    const vcard::CardCounts counts =
-        vcard::readCards(utf8Bytes(input), [&](std::vector<vcard::Property> &properties, int order) {
+    const vcard::CardCounts counts = vcard::readCards(
+        utf8Bytes(input),
+        [&](std::vector<vcard::Property> &properties, int order) {
             Contact contact;
             if (!CardContact(properties, codePage).build(contact))
                 return false;
             found.emplace_back(order, std::move(contact));
             return true;
-        });
+        },
+        progress);
+    if (counts.cancelled) {
+        result.cancelled = true;
+        return result;
+    }
     // In the order the cards begin in the file, an outer card before the one inside it.
     const auto byOrder = [](const auto &a, const auto &b) { return a.first < b.first; };
     if (!std::is_sorted(found.begin(), found.end(), byOrder))

@@ -280,7 +280,7 @@ bool hasLineFeed(QByteArrayView bytes)
 
 } // namespace
 
-CardCounts readCards(QByteArrayView bytes, const CardHandler &card)
+CardCounts readCards(QByteArrayView bytes, const CardHandler &card, const ReadProgress &progress)
 {
     CardReader reader(card);
     QByteArray logical;
@@ -301,7 +301,16 @@ CardCounts readCards(QByteArrayView bytes, const CardHandler &card)
     const char lineEnd = hasLineFeed(bytes) ? '\n' : '\r';
     const char *pos = bytes.data();
     const char *const end = pos + bytes.size();
+    int untilReport = kProgressEvery;
     while (pos < end) {
+        if (--untilReport == 0) {
+            untilReport = kProgressEvery;
+            if (progress && !progress(pos - bytes.data(), bytes.size())) {
+                CardCounts stopped;
+                stopped.cancelled = true;
+                return stopped;
+            }
+        }
         const char *stop = static_cast<const char *>(std::memchr(pos, lineEnd, size_t(end - pos)));
         if (stop == nullptr)
             stop = end;
