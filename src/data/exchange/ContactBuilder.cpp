@@ -4,6 +4,7 @@
 
 #include "data/TextDecoding.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace larkspan {
@@ -20,9 +21,17 @@ QString phoneDigits(const QString &number)
     return digits.isEmpty() ? number.trimmed() : digits;
 }
 
+bool hasLineBreak(QStringView value)
+{
+    return std::any_of(value.begin(), value.end(),
+                       [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); });
+}
+
 // One line of Comments: line breaks inside the value would split it.
 QString oneLine(const QString &value)
 {
+    if (!hasLineBreak(value))
+        return value;
     QString line = value;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -33,7 +42,7 @@ QString oneLine(const QString &value)
 // A value for a one-line field: its lines joined ("14 Strand Road, Flat 2").
 QString inLine(const QString &value)
 {
-    if (!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
+    if (!hasLineBreak(value))
         return value;
     QStringList lines = QString(value)
                             .replace(QLatin1String("\r\n"), QLatin1String("\n"))
@@ -204,11 +213,15 @@ void ContactBuilder::addExtra(const QString &label, const QString &value)
     if (!hasText(value))
         return;
     empty_ = false;
-    const QString line = larkspan::oneLine(label) + QLatin1String(": ") + larkspan::oneLine(value);
-    if (!extrasSeen_.contains(line)) {
-        extrasSeen_.insert(line);
+    const QString head = larkspan::oneLine(label);
+    const QString text = larkspan::oneLine(value);
+    QString line;
+    line.reserve(head.size() + 2 + text.size());
+    line.append(head).append(QLatin1String(": ")).append(text);
+    const qsizetype seen = extrasSeen_.size();
+    extrasSeen_.insert(line);
+    if (extrasSeen_.size() != seen)
         extras_.append(line);
-    }
 }
 
 Contact ContactBuilder::take()
