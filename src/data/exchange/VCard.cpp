@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <numeric>
 
 namespace larkspan {
 
@@ -275,28 +276,35 @@ bool looksLikeVCard(QByteArrayView bytes)
 ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage, const ReadProgress &progress)
 {
     ImportedContacts result;
-    std::vector<std::pair<int, Contact>> found;
+    std::vector<int> orders; // of each contact's card
     const vcard::CardCounts counts = vcard::readCards(
         utf8Bytes(input),
         [&](std::vector<vcard::Property> &properties, int order) {
             Contact contact;
             if (!CardContact(properties, codePage).build(contact))
                 return false;
-            found.emplace_back(order, std::move(contact));
+            result.contacts.push_back(std::move(contact));
+            orders.push_back(order);
             return true;
         },
         progress);
     if (counts.cancelled) {
-        result.cancelled = true;
-        return result;
+        ImportedContacts stopped;
+        stopped.cancelled = true;
+        return stopped;
     }
     // In the order the cards begin in the file, an outer card before the one inside it.
-    const auto byOrder = [](const auto &a, const auto &b) { return a.first < b.first; };
-    if (!std::is_sorted(found.begin(), found.end(), byOrder))
-        std::stable_sort(found.begin(), found.end(), byOrder);
-    result.contacts.reserve(found.size());
-    for (auto &[order, contact] : found)
-        result.contacts.push_back(std::move(contact));
+    if (!std::is_sorted(orders.begin(), orders.end())) {
+        std::vector<size_t> byOrder(orders.size());
+        std::iota(byOrder.begin(), byOrder.end(), size_t(0));
+        std::stable_sort(byOrder.begin(), byOrder.end(),
+                         [&](size_t a, size_t b) { return orders[a] < orders[b]; });
+        std::vector<Contact> sorted;
+        sorted.reserve(byOrder.size());
+        for (const size_t i : byOrder)
+            sorted.push_back(std::move(result.contacts[i]));
+        result.contacts = std::move(sorted);
+    }
     result.unreadable = counts.unreadable;
     result.unreadableLines = counts.unreadableLines;
     return result;
