@@ -80,8 +80,8 @@ QString addressLabel(int rank)
 QSet<QString> wordsOf(const QString &text)
 {
     QSet<QString> found;
-    for (const QString &word :
-         text.toCaseFolded().split(QRegularExpression(QStringLiteral("[\\W_]+")), Qt::SkipEmptyParts))
+    static const QRegularExpression separators(QStringLiteral("[\\W_]+"));
+    for (const QString &word : text.toCaseFolded().split(separators, Qt::SkipEmptyParts))
         found.insert(word);
     return found;
 }
@@ -193,7 +193,8 @@ private:
             const QStringList parts = components(decodeValue(*property, codePage_), 7);
             PostalAddress address{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]};
             builder_.addAddress(address, addressLabel(rank));
-            addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
+            if (!labels_.empty()) // only a label is compared with them
+                addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
         }
         for (const auto &[rank, property] : labels_) {
             const QString label = text(*property);
