@@ -134,20 +134,27 @@ void ContactBuilder::addPhone(unsigned kinds, const QString &written)
         firstNumber_ = number;
 
     // The fields the number may go to, in order of preference; none for a pager.
-    std::vector<Field> targets = {Phone, Phone2};
+    struct Targets
+    {
+        Field fields[2];
+        int count;
+        const Field *begin() const { return fields; }
+        const Field *end() const { return fields + count; }
+    };
+    Targets targets{{Phone, Phone2}, 2};
     if (kinds & PhonePager)
-        targets = {};
+        targets = {{}, 0};
     else if (kinds & PhoneCell)
-        targets = {Mobile};
+        targets = {{Mobile}, 1};
     else if ((kinds & PhoneFax) && (kinds & PhoneWork))
-        targets = {WorkFax};
+        targets = {{WorkFax}, 1};
     else if (kinds & PhoneFax)
-        targets = {Fax};
+        targets = {{Fax}, 1};
     else if (kinds & PhoneWork)
-        targets = {WorkNumber};
+        targets = {{WorkNumber}, 1};
     else if ((kinds & PhoneOther) && !(kinds & PhoneHome))
-        targets = {Phone2, Phone};
-    const QString label = targets.empty() ? QStringLiteral("Pager") : fieldHeader(targets.front());
+        targets = {{Phone2, Phone}, 2};
+    const QString label = targets.count == 0 ? QStringLiteral("Pager") : fieldHeader(targets.fields[0]);
 
     // The same number given twice for the same use is kept once; a home number that is also the
     // work number stays in both fields.
