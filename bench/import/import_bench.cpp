@@ -2,7 +2,9 @@
 // output: `name N value unit ratio`, the ratio being the time over its budget. Progress goes to
 // standard error.
 //
-//   cardindex_import_bench [RUNS]
+//   cardindex_import_bench [RUNS [NAME]]
+//
+// With NAME, only the figures whose name holds it are taken (for profiling one shape).
 //
 // The files are made afresh in a temporary folder, shaped like the exports of phones and address
 // books: vCard 3.0 cards with folded lines and escapes, vCard 2.1 cards with quoted-printable
@@ -12,7 +14,8 @@
 //   - the duplicate check of those 10,000 against a list of a million entries, against 1 s;
 //   - files of about 10 MB, the whole drop against 1 s: ordinary contacts as vCard and CSV, one
 //     quoted-printable note with a million soft line breaks, one card with 50,000 numbers and
-//     50,000 properties of other programs, and a CSV file with 5,000 columns.
+//     50,000 properties of other programs, cards nested in cards that never end, and a CSV file
+//     with 5,000 columns.
 // Every figure is the median of RUNS runs (5 unless given; a 10 MB drop that takes over 3 s is
 // timed once). A figure over its budget is printed like any other: the exit status is 0 unless
 // the files could not be made or the 10,000 contacts did not all arrive (2).
@@ -222,6 +225,17 @@ QByteArray manyPropertiesCard()
     return out + "END:VCARD\r\n";
 }
 
+// About 10 MB of cards that begin and never end, each inside the one before: every card is read
+// as one of its own when the text ends.
+QByteArray nestedCards()
+{
+    QByteArray out;
+    out.reserve(kLargeBytes + 100);
+    for (int i = 0; out.size() < kLargeBytes; ++i)
+        out += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Nested " + QByteArray::number(i) + "\r\nTEL:+1 555 0100\r\n";
+    return out;
+}
+
 // A CSV file with 5,000 columns (a few we know among many we do not), about 10 MB.
 QByteArray wideCsv()
 {
@@ -306,7 +320,7 @@ void checkAgainstMillion(const QString &path, int runs)
 
 // The 10 MB files: the whole drop of each, against the one-second budget. A drop that takes
 // longer than a few seconds is timed once.
-void largeDrops(const QTemporaryDir &scratch, int runs)
+void largeDrops(const QTemporaryDir &scratch, int runs, const QByteArray &only)
 {
     const QByteArray vcardSample = vcardFile(1000);
     const QByteArray csvSample = csvFile(1000);
@@ -314,10 +328,13 @@ void largeDrops(const QTemporaryDir &scratch, int runs)
         {"import_10mb_vcard_contacts", grownTo(vcardSample, 1000, vcardFile)},
         {"import_10mb_vcard_softbreaks", softBreaksCard()},
         {"import_10mb_vcard_50k_properties", manyPropertiesCard()},
+        {"import_10mb_vcard_nested", nestedCards()},
         {"import_10mb_csv_contacts", grownTo(csvSample, 1000, csvFile)},
         {"import_10mb_csv_5000_columns", wideCsv()},
     };
     for (const auto &[name, bytes] : shapes) {
+        if (!QByteArrayView(name).contains(only))
+            continue;
         const QString path = scratch.filePath(
             QLatin1String(name) + QLatin1String(QByteArrayView(name).contains("csv") ? ".csv" : ".vcf"));
         if (!writeFile(path, bytes))
@@ -338,7 +355,7 @@ void largeDrops(const QTemporaryDir &scratch, int runs)
 
 } // namespace
 
-int run(int runs)
+int run(int runs, const QByteArray &only)
 {
     QTemporaryDir scratch;
     if (!scratch.isValid())
@@ -353,6 +370,9 @@ int run(int runs)
     });
 
     for (const auto &[name, path] : {std::pair{"vcard", vcf}, std::pair{"csv", csv}}) {
+        const QByteArray prefix = QByteArray("import_") + name;
+        if (!(prefix + "_read").contains(only) && !(prefix + "_drop").contains(only))
+            continue;
         std::fprintf(stderr, "  %s\n", name);
         std::vector<double> reads, drops;
         for (int i = 0; i < runs; ++i) {
@@ -370,12 +390,12 @@ int run(int runs)
             }
             drops.push_back(drop.ms);
         }
-        const QByteArray prefix = QByteArray("import_") + name;
         printFigure(prefix + "_read", kContacts, median(reads), kContactsBudgetMs);
         printFigure(prefix + "_drop", kContacts, median(drops), kContactsBudgetMs);
     }
-    checkAgainstMillion(vcf, runs);
-    largeDrops(scratch, runs);
+    if (QByteArrayView("import_duplicates_1m").contains(only))
+        checkAgainstMillion(vcf, runs);
+    largeDrops(scratch, runs, only);
     std::fflush(stdout);
     return 0;
 }
@@ -387,5 +407,5 @@ int main(int argc, char **argv)
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    return larkspan::bench::run(runs);
+    return larkspan::bench::run(runs, argc > 2 ? QByteArray(argv[2]) : QByteArray());
 }

@@ -1,5 +1,6 @@
 // cardindex-convert IN OUT: reads a vCard, CSV or "Numbers.dat" file with the readers of the
 // program's import, and writes every contact as a vCard 4.0, a CSV file or a "Numbers.dat".
+#include "data/AtomicFile.h"
 #include "data/PackedEntry.h"
 #include "data/exchange/ContactExport.h"
 #include "data/exchange/ContactImport.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 using namespace larkspan;
 
@@ -89,34 +91,43 @@ int main(int argc, char *argv[])
             return failWith(QStringLiteral("--to is vcf, csv or dat, not %1").arg(parser.value(to)));
     }
 
-    ContactFile file = readContactFile(in, legacy);
-    if (!file.readable)
-        return failWith(QStringLiteral("%1 could not be read: %2").arg(quoted(in), file.error));
-    if (file.kind == ContactFileKind::Unknown)
-        return failWith(
-            QStringLiteral("%1 could not be read: it is not a vCard, a CSV file with a header row "
-                           "or a Numbers.dat")
-                .arg(quoted(in)));
-    // A .csv whose first row names no column we know (one without a header row) gives nothing,
-    // and an empty OUT would look like a good conversion.
-    if (file.kind == ContactFileKind::Csv && file.found.contacts.empty() && file.found.unreadable == 0) {
-        QFile csv(in);
-        if (csv.open(QIODevice::ReadOnly) && !looksLikeContactCsv(csv.read(8192)))
-            return failWith(QStringLiteral("%1 could not be read: its first row names no column of "
-                                           "an address book (a CSV file needs a header row)")
-                                .arg(quoted(in)));
+    std::vector<PackedEntry> entries;
+    int unreadable = 0;
+    {
+        // Only the entries stay: the file's bytes go once they are read, and each contact once
+        // it is packed.
+        FileBytes bytes = readWholeFile(in);
+        if (!bytes.ok)
+            return failWith(QStringLiteral("%1 could not be read: %2").arg(quoted(in), bytes.error));
+        const ContactFileKind kind = detectContactFile(in, bytes.bytes);
+        if (kind == ContactFileKind::Unknown)
+            return failWith(
+                QStringLiteral("%1 could not be read: it is not a vCard, a CSV file with a header row "
+                               "or a Numbers.dat")
+                    .arg(quoted(in)));
+        if (kind == ContactFileKind::NumbersFile) {
+            entries = importNumbersFile(bytes.bytes, legacy, &unreadable);
+        } else {
+            ImportedContacts found = importContacts(kind, bytes.bytes, legacy);
+            // A .csv whose first row names no column we know (one without a header row) gives
+            // nothing, and an empty OUT would look like a good conversion.
+            if (kind == ContactFileKind::Csv && found.contacts.empty() && found.unreadable == 0 &&
+                !looksLikeContactCsv(bytes.bytes.left(8192)))
+                return failWith(QStringLiteral("%1 could not be read: its first row names no column of "
+                                               "an address book (a CSV file needs a header row)")
+                                    .arg(quoted(in)));
+            bytes = {};
+            unreadable = found.unreadable;
+            entries.reserve(found.contacts.size());
+            for (Contact &contact : found.contacts)
+                entries.emplace_back(std::exchange(contact, {}));
+        }
     }
-    if (file.found.unreadable > 0)
+    if (unreadable > 0)
         std::fprintf(stderr,
                      "cardindex-convert: warning: %d cards, rows or records of %s could not be read "
                      "and are left out\n",
-                     file.found.unreadable, qPrintable(quoted(in)));
-
-    std::vector<PackedEntry> entries;
-    entries.reserve(file.found.contacts.size());
-    for (Contact &contact : file.found.contacts)
-        entries.emplace_back(contact);
-    file.found.contacts = {};
+                     unreadable, qPrintable(quoted(in)));
 
     const qsizetype total = qsizetype(entries.size());
     const bool showProgress = total >= kProgressFrom && ::isatty(STDERR_FILENO);

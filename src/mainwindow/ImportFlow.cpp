@@ -11,6 +11,7 @@
 #include <QScopedValueRollback>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -20,6 +21,7 @@ namespace larkspan {
 namespace {
 
 int progressDelayMs = 500;
+constexpr int kStepsPerFile = 1000;
 std::function<void()> beforeReading;
 
 QString counted(qsizetype count, const char *one, const char *many)
@@ -97,7 +99,12 @@ void showProgress(QProgressDialog &dialog, const DropProgress &progress, const Q
                                 .arg(quotedName(paths[std::min(read, int(paths.size()) - 1)]))
                                 .arg(std::min(read + 1, int(paths.size())))
                                 .arg(paths.size()));
-    dialog.setValue(read + (progress.checking ? 1 : 0));
+    // Each file is a thousand steps, filled as its reader goes; the check is the last thousand.
+    int value = (read + (progress.checking ? 1 : 0)) * kStepsPerFile;
+    const qint64 total = progress.fileTotal;
+    if (!progress.checking && total > 0)
+        value += int(progress.fileDone * kStepsPerFile / total);
+    dialog.setValue(std::min(value, dialog.maximum()));
 }
 
 } // namespace
@@ -141,7 +148,7 @@ bool ImportFlow::readFiles(const QStringList &paths, DropContents &drop)
     QObject::connect(&ticks, &QTimer::timeout, [&] {
         if (!dialog) {
             dialog = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0,
-                                                       int(paths.size()) + 1, window_);
+                                                       (int(paths.size()) + 1) * kStepsPerFile, window_);
             dialog->setObjectName(QStringLiteral("importProgress"));
             dialog->setWindowTitle(QStringLiteral("Adding Contacts"));
             dialog->setWindowModality(Qt::WindowModal);

@@ -40,6 +40,8 @@ private slots:
     void read_losesNoValue_data();
     void read_losesNoValue();
     void write_foldsLinesWithoutSplittingCharacters();
+    void read_bigFileReportsProgressAndStopsWhenTold_data();
+    void read_bigFileReportsProgressAndStopsWhenTold();
 };
 
 void TestVCard::golden_givesTheExpectedEntries_data()
@@ -378,6 +380,48 @@ void TestVCard::write_foldsLinesWithoutSplittingCharacters()
         QVERIFY2(QByteArrayView(content).isValidUtf8(), content.constData());
     }
     QVERIFY(lines.size() > 20);
+}
+
+void TestVCard::read_bigFileReportsProgressAndStopsWhenTold_data()
+{
+    constexpr int kCount = 5000;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray vcf, csv = "Name,Mobile\r\n";
+    for (int i = 0; i < kCount; ++i) {
+        vcf += card("3.0",
+                    "FN:Person " + QByteArray::number(i) + "\nTEL;TYPE=CELL:0400 " + QByteArray::number(i));
+        csv += "Person " + QByteArray::number(i) + ",0400 " + QByteArray::number(i) + "\r\n";
+    }
+    QTest::newRow("vCard") << int(ContactFileKind::VCard) << vcf;
+    QTest::newRow("CSV") << int(ContactFileKind::Csv) << csv;
+}
+
+void TestVCard::read_bigFileReportsProgressAndStopsWhenTold()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, bytes);
+    std::vector<std::pair<qint64, qint64>> reports;
+    const ImportedContacts all = importContacts(ContactFileKind(kind), bytes, LegacyCodePage::Windows1252,
+                                                [&](qint64 done, qint64 total) {
+                                                    reports.emplace_back(done, total);
+                                                    return true;
+                                                });
+    QCOMPARE(all.contacts.size(), size_t(5000));
+    QVERIFY(!all.cancelled);
+    QVERIFY(reports.size() >= 3);
+    for (size_t i = 0; i < reports.size(); ++i) {
+        QCOMPARE(reports[i].second, qint64(bytes.size()));
+        QVERIFY(reports[i].first > (i == 0 ? 0 : reports[i - 1].first));
+        QVERIFY(reports[i].first < reports[i].second);
+    }
+    // Stopped at the first report: nothing, not even the contacts read before it.
+    int calls = 0;
+    const ImportedContacts stopped = importContacts(ContactFileKind(kind), bytes, LegacyCodePage::Windows1252,
+                                                    [&](qint64, qint64) { return ++calls > 1; });
+    QCOMPARE(calls, 1);
+    QVERIFY(stopped.cancelled);
+    QVERIFY(stopped.contacts.empty());
 }
 
 QTEST_MAIN(TestVCard)

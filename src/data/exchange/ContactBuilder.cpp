@@ -4,6 +4,7 @@
 
 #include "data/TextDecoding.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace larkspan {
@@ -20,9 +21,17 @@ QString phoneDigits(const QString &number)
     return digits.isEmpty() ? number.trimmed() : digits;
 }
 
+bool hasLineBreak(QStringView value)
+{
+    return std::any_of(value.begin(), value.end(),
+                       [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); });
+}
+
 // One line of Comments: line breaks inside the value would split it.
 QString oneLine(const QString &value)
 {
+    if (!hasLineBreak(value))
+        return value;
     QString line = value;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -33,7 +42,7 @@ QString oneLine(const QString &value)
 // A value for a one-line field: its lines joined ("14 Strand Road, Flat 2").
 QString inLine(const QString &value)
 {
-    if (!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
+    if (!hasLineBreak(value))
         return value;
     QStringList lines = QString(value)
                             .replace(QLatin1String("\r\n"), QLatin1String("\n"))
@@ -130,20 +139,27 @@ void ContactBuilder::addPhone(unsigned kinds, const QString &written, const QStr
         firstNumber_ = number;
 
     // The fields the number may go to, in order of preference; none for a pager.
-    std::vector<Field> targets = {Phone, Phone2};
+    struct Targets
+    {
+        Field fields[2];
+        int count;
+        const Field *begin() const { return fields; }
+        const Field *end() const { return fields + count; }
+    };
+    Targets targets{{Phone, Phone2}, 2};
     if (kinds & PhonePager)
-        targets = {};
+        targets = {{}, 0};
     else if (kinds & PhoneCell)
-        targets = {Mobile};
+        targets = {{Mobile}, 1};
     else if ((kinds & PhoneFax) && (kinds & PhoneWork))
-        targets = {WorkFax};
+        targets = {{WorkFax}, 1};
     else if (kinds & PhoneFax)
-        targets = {Fax};
+        targets = {{Fax}, 1};
     else if (kinds & PhoneWork)
-        targets = {WorkNumber};
+        targets = {{WorkNumber}, 1};
     else if ((kinds & PhoneOther) && !(kinds & PhoneHome))
-        targets = {Phone2, Phone};
-    const QString label = targets.empty() ? QStringLiteral("Pager") : fieldHeader(targets.front());
+        targets = {{Phone2, Phone}, 2};
+    const QString label = targets.count == 0 ? QStringLiteral("Pager") : fieldHeader(targets.fields[0]);
 
     // The same number given twice for the same use is kept once; a home number that is also the
     // work number stays in both fields.
@@ -209,11 +225,15 @@ void ContactBuilder::addExtra(const QString &label, const QString &value)
     if (!hasText(value))
         return;
     empty_ = false;
-    const QString line = larkspan::oneLine(label) + QLatin1String(": ") + larkspan::oneLine(value);
-    if (!extrasSeen_.contains(line)) {
-        extrasSeen_.insert(line);
+    const QString head = larkspan::oneLine(label);
+    const QString text = larkspan::oneLine(value);
+    QString line;
+    line.reserve(head.size() + 2 + text.size());
+    line.append(head).append(QLatin1String(": ")).append(text);
+    const qsizetype seen = extrasSeen_.size();
+    extrasSeen_.insert(line);
+    if (extrasSeen_.size() != seen)
         extras_.append(line);
-    }
 }
 
 Contact ContactBuilder::take()

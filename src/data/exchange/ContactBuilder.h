@@ -25,6 +25,8 @@ struct ImportedContacts
     // The character set the file was read in, when it was not UTF-8 and had to be told
     // ("Shift_JIS", "windows-1250"); empty for UTF-8 and for files that name theirs.
     QString encoding;
+    // The reading was stopped part-way (see ReadProgress): nothing above counts.
+    bool cancelled = false;
 };
 
 // The kinds of telephone number an address book labels; combined as flags.

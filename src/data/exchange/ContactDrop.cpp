@@ -13,7 +13,17 @@ DropContents readDrop(const QStringList &paths, LegacyCodePage codePage, const s
             drop.cancelled = true;
             return drop;
         }
-        DroppedFile dropped{path, readContactFile(path, codePage)};
+        progress.fileDone = 0;
+        progress.fileTotal = 0;
+        DroppedFile dropped{path, readContactFile(path, codePage, [&progress](qint64 done, qint64 total) {
+                                progress.fileTotal.store(total, std::memory_order_relaxed);
+                                progress.fileDone.store(done, std::memory_order_relaxed);
+                                return !progress.cancel.load(std::memory_order_relaxed);
+                            })};
+        if (dropped.file.found.cancelled) {
+            drop.cancelled = true;
+            return drop;
+        }
         dropped.found = int(dropped.file.found.contacts.size());
         drop.files.push_back(std::move(dropped));
         ++progress.filesRead;

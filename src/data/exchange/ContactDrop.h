@@ -1,6 +1,6 @@
 // The files of one drop on the Entry list, read and checked against the list: the contacts
 // that are new, and per file what was found. Meant to run off the window's thread: it reports
-// how far it is and stops, between files and between steps, when asked to.
+// how far it is, within a file too, and stops soon when asked to.
 #pragma once
 
 #include "data/PackedEntry.h"
@@ -16,8 +16,11 @@ namespace larkspan {
 struct DropProgress
 {
     std::atomic<int> filesRead{0};
+    // How far the reader is in the file being read: bytes of its text.
+    std::atomic<qint64> fileDone{0};
+    std::atomic<qint64> fileTotal{0};
     std::atomic<bool> checking{false}; // reading is over; the contacts are checked against the list
-    std::atomic<bool> cancel{false};   // set by anyone: the reading stops at the next file or step
+    std::atomic<bool> cancel{false};   // set by anyone: the reading stops soon, inside a file too
 };
 
 struct DroppedFile

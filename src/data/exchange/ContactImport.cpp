@@ -23,9 +23,16 @@ bool isWholeRecords(QByteArrayView bytes)
     return !parsed.entries.empty() && parsed.missingLines == 0;
 }
 
-bool isBlankRecord(const Contact &contact)
+bool isBlankRecord(const PackedEntry &entry)
 {
-    return std::none_of(contact.begin(), contact.end(), hasText);
+    for (int f = 0; f < kFieldCount; ++f) {
+        const QByteArrayView bytes = entry.utf8(Field(f));
+        // A printable ASCII byte is text; anything else is told as the edit fields tell it.
+        if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return c > ' ' && c < 0x7F; }) ||
+            (!bytes.isEmpty() && hasText(entry.text(Field(f)))))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -48,27 +55,31 @@ ContactFileKind detectContactFile(const QString &fileName, QByteArrayView bytes)
     return ContactFileKind::Unknown;
 }
 
-ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage)
+std::vector<PackedEntry> importNumbersFile(QByteArrayView bytes, LegacyCodePage codePage, int *unreadable)
+{
+    ParsedFile parsed = parseNumbersFile(bytes, codePage);
+    // A record that the end of the file cut short is not imported by halves.
+    *unreadable = parsed.missingLines > 0 ? 1 : 0;
+    if (parsed.missingLines > 0)
+        parsed.entries.pop_back();
+    std::erase_if(parsed.entries, isBlankRecord);
+    return std::move(parsed.entries);
+}
+
+ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage,
+                                const ReadProgress &progress)
 {
     switch (kind) {
     case ContactFileKind::VCard:
-        return parseVCards(bytes, codePage);
+        return parseVCards(bytes, codePage, progress);
     case ContactFileKind::Csv:
-        return parseCsvContacts(bytes, codePage);
+        return parseCsvContacts(bytes, codePage, progress);
     case ContactFileKind::NumbersFile: {
-        ParsedFile parsed = parseNumbersFile(bytes, codePage);
         ImportedContacts found;
-        // A record that the end of the file cut short is not imported by halves.
-        if (parsed.missingLines > 0) {
-            parsed.entries.pop_back();
-            found.unreadable = 1;
-        }
-        found.contacts.reserve(parsed.entries.size());
-        for (const PackedEntry &entry : parsed.entries) {
-            Contact contact = entry.toContact();
-            if (!isBlankRecord(contact))
-                found.contacts.push_back(std::move(contact));
-        }
+        const std::vector<PackedEntry> entries = importNumbersFile(bytes, codePage, &found.unreadable);
+        found.contacts.reserve(entries.size());
+        for (const PackedEntry &entry : entries)
+            found.contacts.push_back(entry.toContact());
         return found;
     }
     case ContactFileKind::Unknown:
@@ -77,7 +88,7 @@ ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, Lega
     return {};
 }
 
-ContactFile readContactFile(const QString &path, LegacyCodePage codePage)
+ContactFile readContactFile(const QString &path, LegacyCodePage codePage, const ReadProgress &progress)
 {
     ContactFile file;
     FileBytes bytes = readWholeFile(path);
@@ -87,7 +98,7 @@ ContactFile readContactFile(const QString &path, LegacyCodePage codePage)
     }
     file.readable = true;
     file.kind = detectContactFile(path, bytes.bytes);
-    file.found = importContacts(file.kind, bytes.bytes, codePage);
+    file.found = importContacts(file.kind, bytes.bytes, codePage, progress);
     return file;
 }
 

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "data/LegacyCodec.h"
+#include "data/PackedEntry.h"
 #include "data/exchange/ContactBuilder.h"
+#include "data/exchange/ReadProgress.h"
 
 #include <QString>
 
@@ -23,8 +25,14 @@ struct ContactFile
 };
 
 // Reads the contacts of a file of any kind we know. "Numbers.dat" lines and CSV fields that are
-// not UTF-8, and vCard values without a character set, are read in `codePage`.
-ContactFile readContactFile(const QString &path, LegacyCodePage codePage);
-ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage);
+// not UTF-8, and vCard values without a character set, are read in `codePage`. `progress` is told
+// how far a vCard or CSV reader is, and may stop it (then `found.cancelled`).
+ContactFile readContactFile(const QString &path, LegacyCodePage codePage, const ReadProgress &progress = {});
+// The entries of a "Numbers.dat" as an import takes them, without making contacts of them: a
+// record that the end of the file cut short is left out and counted in `unreadable` (0 or 1),
+// blank records are left out.
+std::vector<PackedEntry> importNumbersFile(QByteArrayView bytes, LegacyCodePage codePage, int *unreadable);
+ImportedContacts importContacts(ContactFileKind kind, QByteArrayView bytes, LegacyCodePage codePage,
+                                const ReadProgress &progress = {});
 
 } // namespace larkspan

@@ -286,7 +286,7 @@ bool looksLikeContactCsv(QByteArrayView input)
     return csv::planColumns(decodeFields(header.fields, TextCharset{})).known;
 }
 
-ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
+ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage, const ReadProgress &progress)
 {
     ImportedContacts result;
     const QByteArray bytes = utf8Bytes(input);
@@ -310,8 +310,19 @@ ImportedContacts parseCsvContacts(QByteArrayView input, LegacyCodePage codePage)
     if (!plan.known)
         return result;
     const qsizetype width = header.fields.size();
+    int untilReport = kProgressEvery;
     while (!tokenizer.atEnd()) {
+        if (untilReport <= 0) {
+            untilReport = kProgressEvery;
+            if (progress && !progress(tokenizer.position() - bytes.constData(), bytes.size())) {
+                ImportedContacts stopped;
+                stopped.cancelled = true;
+                return stopped;
+            }
+        }
         CsvRow row = tokenizer.next();
+        // A row of many columns counts as several.
+        untilReport -= 1 + int(row.fields.size() / 16);
         if (isBlankRow(row))
             continue;
         // Fields past the header belong to no column: we cannot tell what the row holds.

@@ -10,6 +10,7 @@
 
 #include "data/LegacyCodec.h"
 #include "data/exchange/ContactBuilder.h"
+#include "data/exchange/ReadProgress.h"
 
 #include <QByteArrayView>
 
@@ -20,6 +21,8 @@ namespace larkspan {
 bool looksLikeContactCsv(QByteArrayView bytes);
 
 // A file whose header has no column we know gives no contacts.
-ImportedContacts parseCsvContacts(QByteArrayView bytes, LegacyCodePage codePage);
+// `progress`, when given, is told the bytes read every kProgressEvery rows.
+ImportedContacts parseCsvContacts(QByteArrayView bytes, LegacyCodePage codePage,
+                                  const ReadProgress &progress = {});
 
 } // namespace larkspan

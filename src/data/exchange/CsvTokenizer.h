@@ -27,6 +27,8 @@ public:
 
     char delimiter() const { return delimiter_; }
     bool atEnd() const { return pos_ == end_; }
+    // Where the next row starts in the text.
+    const char *position() const { return pos_; }
     CsvRow next();
 
 private:

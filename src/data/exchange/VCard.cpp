@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <numeric>
 
 namespace larkspan {
 
@@ -100,8 +101,8 @@ QString addressLabel(int rank)
 QSet<QString> wordsOf(const QString &text)
 {
     QSet<QString> found;
-    for (const QString &word :
-         text.toCaseFolded().split(QRegularExpression(QStringLiteral("[\\W_]+")), Qt::SkipEmptyParts))
+    static const QRegularExpression separators(QStringLiteral("[\\W_]+"));
+    for (const QString &word : text.toCaseFolded().split(separators, Qt::SkipEmptyParts))
         found.insert(word);
     return found;
 }
@@ -250,7 +251,8 @@ private:
             const QStringList parts = components(decodeValue(*property, codePage_), 7);
             PostalAddress address{parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]};
             builder_.addAddress(address, kindLabel(addressLabel(rank), groupLabel(*property)));
-            addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
+            if (!labels_.empty()) // only a label is compared with them
+                addressWords.unite(wordsOf(parts.join(QLatin1Char(' '))));
         }
         for (const auto &[rank, property] : labels_) {
             const QString label = text(*property);
@@ -330,25 +332,38 @@ bool looksLikeVCard(QByteArrayView bytes)
     return start.size() >= 11 && start.first(11).compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0;
 }
 
-ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage)
+ImportedContacts parseVCards(QByteArrayView input, LegacyCodePage codePage, const ReadProgress &progress)
 {
     ImportedContacts result;
-    std::vector<std::pair<int, Contact>> found;
-    const vcard::CardCounts counts =
-        vcard::readCards(utf8Bytes(input), [&](std::vector<vcard::Property> &properties, int order) {
+    std::vector<int> orders; // of each contact's card
+    const vcard::CardCounts counts = vcard::readCards(
+        utf8Bytes(input),
+        [&](std::vector<vcard::Property> &properties, int order) {
             Contact contact;
             if (!CardContact(properties, codePage).build(contact))
                 return false;
-            found.emplace_back(order, std::move(contact));
+            result.contacts.push_back(std::move(contact));
+            orders.push_back(order);
             return true;
-        });
+        },
+        progress);
+    if (counts.cancelled) {
+        ImportedContacts stopped;
+        stopped.cancelled = true;
+        return stopped;
+    }
     // In the order the cards begin in the file, an outer card before the one inside it.
-    const auto byOrder = [](const auto &a, const auto &b) { return a.first < b.first; };
-    if (!std::is_sorted(found.begin(), found.end(), byOrder))
-        std::stable_sort(found.begin(), found.end(), byOrder);
-    result.contacts.reserve(found.size());
-    for (auto &[order, contact] : found)
-        result.contacts.push_back(std::move(contact));
+    if (!std::is_sorted(orders.begin(), orders.end())) {
+        std::vector<size_t> byOrder(orders.size());
+        std::iota(byOrder.begin(), byOrder.end(), size_t(0));
+        std::stable_sort(byOrder.begin(), byOrder.end(),
+                         [&](size_t a, size_t b) { return orders[a] < orders[b]; });
+        std::vector<Contact> sorted;
+        sorted.reserve(byOrder.size());
+        for (const size_t i : byOrder)
+            sorted.push_back(std::move(result.contacts[i]));
+        result.contacts = std::move(sorted);
+    }
     result.unreadable = counts.unreadable;
     result.unreadableLines = counts.unreadableLines;
     return result;

@@ -10,6 +10,7 @@
 
 #include "data/LegacyCodec.h"
 #include "data/exchange/ContactBuilder.h"
+#include "data/exchange/ReadProgress.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -19,7 +20,8 @@ namespace larkspan {
 // True when the bytes start (after a byte-order mark and blank lines) with BEGIN:VCARD.
 bool looksLikeVCard(QByteArrayView bytes);
 
-ImportedContacts parseVCards(QByteArrayView bytes, LegacyCodePage codePage);
+ImportedContacts parseVCards(QByteArrayView bytes, LegacyCodePage codePage,
+                             const ReadProgress &progress = {});
 
 // One card, vCard 4.0, UTF-8, CR LF line ends, lines folded at 75 bytes. Phone is a home number,
 // Phone 2 an "other" one, Suburb the locality of the address; Comments is the NOTE.

@@ -19,9 +19,15 @@ bool isBlank(QByteArrayView line)
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-bool isLine(QByteArrayView line, const char *expected)
+// The text is `expected` (ASCII), in any case; the length is looked at first, as most are not.
+template <size_t N> bool isKey(QByteArrayView text, const char (&expected)[N])
 {
-    return line.trimmed().compare(expected, Qt::CaseInsensitive) == 0;
+    return text.size() == qsizetype(N - 1) && qstrnicmp(text.data(), N - 1, expected, N - 1) == 0;
+}
+
+template <size_t N> bool isLine(QByteArrayView line, const char (&expected)[N])
+{
+    return line.size() >= qsizetype(N - 1) && isKey(line.trimmed(), expected);
 }
 
 bool isNameChar(char c)
@@ -30,54 +36,67 @@ bool isNameChar(char c)
            c == '_' || c == '.';
 }
 
-QByteArray unquoted(QByteArrayView value)
+QByteArrayView unquoted(QByteArrayView value)
 {
     value = value.trimmed();
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.sliced(1, value.size() - 2);
-    return value.toByteArray();
+    return value;
 }
 
-void addParameter(QByteArrayView parameter, Property &property)
+// The bytes of a line as a property keeps them: shared with the text when it outlives the
+// property's reading (a line as written), copied when the line is put together (folded lines).
+struct LineBytes
+{
+    bool shared = false;
+    QByteArray operator()(QByteArrayView bytes) const
+    {
+        return shared ? QByteArray::fromRawData(bytes.data(), bytes.size()) : bytes.toByteArray();
+    }
+};
+
+void addParameter(QByteArrayView parameter, Property &property, const LineBytes &bytesOf)
 {
     const qsizetype equals = parameter.indexOf('=');
-    const QByteArray key =
-        (equals < 0 ? parameter : parameter.first(equals)).trimmed().toByteArray().toUpper();
+    const QByteArrayView key = (equals < 0 ? parameter : parameter.first(equals)).trimmed();
     if (equals < 0) {
         // vCard 2.1 writes bare values: TEL;HOME;VOICE, NOTE;QUOTED-PRINTABLE.
-        if (key == "QUOTED-PRINTABLE")
+        if (isKey(key, "QUOTED-PRINTABLE"))
             property.quotedPrintable = true;
-        else if (key == "BASE64" || key == "B")
+        else if (isKey(key, "BASE64") || isKey(key, "B"))
             property.binary = true;
-        else if (key == "PREF")
+        else if (isKey(key, "PREF"))
             property.pref = 1;
-        else if (!key.isEmpty() && key != "8BIT" && key != "7BIT")
-            property.types.append(key.toLower());
+        else if (!key.isEmpty() && !isKey(key, "8BIT") && !isKey(key, "7BIT"))
+            property.types.append(bytesOf(key).toLower());
         return;
     }
-    const QByteArray value = unquoted(parameter.sliced(equals + 1));
-    if (key == "ENCODING") {
-        const QByteArray encoding = value.toUpper();
-        property.quotedPrintable = encoding == "QUOTED-PRINTABLE";
-        property.binary = encoding == "B" || encoding == "BASE64";
-    } else if (key == "CHARSET") {
-        property.charset = value;
-    } else if (key == "PREF") {
+    const QByteArrayView value = unquoted(parameter.sliced(equals + 1));
+    if (isKey(key, "ENCODING")) {
+        property.quotedPrintable = isKey(value, "QUOTED-PRINTABLE");
+        property.binary = isKey(value, "B") || isKey(value, "BASE64");
+    } else if (isKey(key, "CHARSET")) {
+        property.charset = value.toByteArray(); // handed to the decoder as a C string
+    } else if (isKey(key, "PREF")) {
         bool ok = false;
         const int pref = value.toInt(&ok);
         if (ok)
             property.pref = std::min(property.pref, pref);
-    } else if (key == "TYPE") {
-        for (const QByteArray &type : value.split(',')) {
-            const QByteArray lower = unquoted(type).toLower();
-            if (lower == "pref") // vCard 3.0's way of saying PREF=1
+    } else if (isKey(key, "TYPE")) {
+        for (qsizetype start = 0; start <= value.size();) {
+            qsizetype comma = value.indexOf(',', start);
+            if (comma < 0)
+                comma = value.size();
+            const QByteArrayView type = unquoted(value.sliced(start, comma - start));
+            start = comma + 1;
+            if (isKey(type, "pref")) // vCard 3.0's way of saying PREF=1
                 property.pref = 1;
-            else if (!lower.isEmpty())
-                property.types.append(lower);
+            else if (!type.isEmpty())
+                property.types.append(bytesOf(type).toLower());
         }
-    } else if (key == "VALUE") {
-        property.binary = value.compare("binary", Qt::CaseInsensitive) == 0;
-        property.uri = value.compare("uri", Qt::CaseInsensitive) == 0;
+    } else if (isKey(key, "VALUE")) {
+        property.binary = isKey(value, "binary");
+        property.uri = isKey(value, "uri");
     }
 }
 
@@ -111,7 +130,7 @@ bool isWrittenName(QByteArrayView name)
 
 // Splits "group.NAME;PARAM=x;PARAM:value". A name alone ("X-FOO") or a line that ends among the
 // parameters is a property without a value. False when the line is not a property.
-bool parseProperty(QByteArrayView line, Property &property)
+bool parseProperty(QByteArrayView line, Property &property, const LineBytes &bytesOf)
 {
     qsizetype i = 0;
     while (i < line.size() && line[i] != ';' && line[i] != ':')
@@ -125,7 +144,7 @@ bool parseProperty(QByteArrayView line, Property &property)
     }
     if (name.isEmpty())
         return false;
-    property.name = name.toByteArray().toUpper();
+    property.name = bytesOf(name).toUpper();
     while (i < line.size() && line[i] == ';') {
         const qsizetype start = ++i;
         bool quoted = false;
@@ -134,10 +153,10 @@ bool parseProperty(QByteArrayView line, Property &property)
                 quoted = !quoted;
             ++i;
         }
-        addParameter(line.sliced(start, i - start), property);
+        addParameter(line.sliced(start, i - start), property, bytesOf);
     }
     if (i < line.size())
-        property.value = line.sliced(i + 1).toByteArray();
+        property.value = bytesOf(line.sliced(i + 1));
     if (isDataUri(property.name, property.value))
         property.binary = true;
     return true;
@@ -182,7 +201,8 @@ class CardReader
 public:
     explicit CardReader(const CardHandler &card) : card_(card) {}
 
-    void line(QByteArrayView line)
+    // `shared`: the line is part of the text, which outlives the card.
+    void line(QByteArrayView line, bool shared)
     {
         if (isLine(line, "BEGIN:VCARD")) {
             cards_.emplace_back();
@@ -200,7 +220,7 @@ public:
         if (isBlank(line) || line.front() == '#')
             return;
         Property property;
-        const bool readable = parseProperty(line, property);
+        const bool readable = parseProperty(line, property, LineBytes{shared});
         if (continuesWithBackslash(card) && !(readable && line.contains(':'))) {
             // "NOTE:one\" and "two" on the next line: a line break the writer forgot to escape.
             card.properties.back().value += 'n';
@@ -273,6 +293,16 @@ private:
     std::vector<Card> cards_; // the card being read last, the cards it is inside before it
 };
 
+// `word` (upper case) anywhere in `text`, in any case.
+bool containsWord(QByteArrayView text, const char *word)
+{
+    const qsizetype size = qsizetype(std::strlen(word));
+    for (qsizetype i = 0; i + size <= text.size(); ++i)
+        if ((text[i] & ~0x20) == word[0] && qstrnicmp(text.data() + i, size, word, size) == 0)
+            return true;
+    return false;
+}
+
 bool hasLineFeed(QByteArrayView bytes)
 {
     return bytes.contains('\n');
@@ -280,11 +310,27 @@ bool hasLineFeed(QByteArrayView bytes)
 
 } // namespace
 
-CardCounts readCards(QByteArrayView bytes, const CardHandler &card)
+CardCounts readCards(QByteArrayView bytes, const CardHandler &card, const ReadProgress &progress)
 {
     CardReader reader(card);
-    QByteArray logical;
+    // The logical line: one line of the text, or `joined` when folding or soft line breaks put
+    // it together from several (its buffer is reused for the next such line).
+    QByteArrayView logical;
+    QByteArray joined;
+    bool isJoined = false;
     bool haveLogical = false;
+    // The first `keep` bytes of the logical line, then `more`.
+    auto extend = [&](qsizetype keep, QByteArrayView more) {
+        if (isJoined) {
+            joined.truncate(keep);
+        } else {
+            joined.resize(0);
+            joined.append(logical.first(keep));
+            isJoined = true;
+        }
+        joined.append(more);
+        logical = joined;
+    };
     // Whether the logical line is quoted-printable, decided once its name and parameters are in.
     bool headKnown = false;
     bool quotedPrintable = false;
@@ -293,15 +339,23 @@ CardCounts readCards(QByteArrayView bytes, const CardHandler &card)
         if (colon < 0)
             return;
         headKnown = true;
-        quotedPrintable =
-            QByteArrayView(logical).first(colon).toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+        quotedPrintable = containsWord(logical.first(colon), "QUOTED-PRINTABLE");
     };
     // A line ends at LF, CR LF or CR CR LF (phones write the last); a CR alone is part of the
     // value, but in a file without a single LF (old Macs) it ends the line.
     const char lineEnd = hasLineFeed(bytes) ? '\n' : '\r';
     const char *pos = bytes.data();
     const char *const end = pos + bytes.size();
+    int untilReport = kProgressEvery;
     while (pos < end) {
+        if (--untilReport == 0) {
+            untilReport = kProgressEvery;
+            if (progress && !progress(pos - bytes.data(), bytes.size())) {
+                CardCounts stopped;
+                stopped.cancelled = true;
+                return stopped;
+            }
+        }
         const char *stop = static_cast<const char *>(std::memchr(pos, lineEnd, size_t(end - pos)));
         if (stop == nullptr)
             stop = end;
@@ -315,27 +369,27 @@ CardCounts readCards(QByteArrayView bytes, const CardHandler &card)
         if (haveLogical) {
             if (quotedPrintable && logical.endsWith('=')) {
                 // A quoted-printable soft line break: the value goes on in the next line.
-                logical.chop(1);
-                logical += line;
+                extend(logical.size() - 1, line);
                 continue;
             }
             if (!line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
                 const qsizetype from = logical.size();
-                logical += reader.keepsFoldingSpace() ? line : line.sliced(1);
+                extend(from, reader.keepsFoldingSpace() ? line : line.sliced(1));
                 if (!headKnown)
                     learnHead(from);
                 continue;
             }
-            reader.line(logical);
+            reader.line(logical, !isJoined);
         }
-        logical = line.toByteArray();
+        logical = line;
+        isJoined = false;
         haveLogical = true;
         headKnown = false;
         quotedPrintable = false;
         learnHead(0);
     }
     if (haveLogical)
-        reader.line(logical);
+        reader.line(logical, !isJoined);
     return reader.finish();
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "data/LegacyCodec.h"
+#include "data/exchange/ReadProgress.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -41,12 +42,14 @@ struct CardCounts
 {
     int unreadable = 0;      // cards skipped whole: nothing in them could be read
     int unreadableLines = 0; // lines left out of cards that were kept, and missing ends
+    bool cancelled = false;  // `progress` stopped the reading; cards may have been handed over
 };
 
 // Reads the cards of `bytes` (UTF-8) and hands each that holds a property to `card`, a card cut
 // short by the end of the text too. Anything between cards is ignored. A card whose lines could
-// not be read and that gave no contact is counted as unreadable.
-CardCounts readCards(QByteArrayView bytes, const CardHandler &card);
+// not be read and that gave no contact is counted as unreadable. `progress`, when given, is told
+// the bytes read every kProgressEvery lines.
+CardCounts readCards(QByteArrayView bytes, const CardHandler &card, const ReadProgress &progress = {});
 
 // The value as text: quoted-printable undone, then read in its CHARSET (any Qt knows, U+FFFD for
 // bytes wrong in it); without one, as UTF-8, or in the legacy code page when it is not UTF-8. Backslash
