@@ -6,8 +6,11 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // The entries are read and sorted while the application and its window are made; the window's
+    // load waits for them and reports as it would have.
     larkspan::PhoneBook book(QString::fromLatin1(larkspan::kDataFileName));
+    book.preload();
+    QApplication app(argc, argv);
     larkspan::Form1 form(book, QCoreApplication::applicationDirPath());
     form.Form_Load();
     form.show();
