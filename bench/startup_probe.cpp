@@ -25,8 +25,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: cardindex_startup_probe DATA_FOLDER APPLICATION_FOLDER\n");
         return 2;
     }
-    QApplication app(argc, argv);
     larkspan::PhoneBook book(QString::fromLatin1(larkspan::kDataFileName));
+    book.preload();
+    QApplication app(argc, argv);
     larkspan::Form1 form(book, QString::fromLocal8Bit(argv[2]));
     form.Form_Load();
     form.show();

@@ -97,10 +97,10 @@ void EntryModel::remove(int row)
     endRemoveRows();
 }
 
-void EntryModel::replaceAll(std::vector<PackedEntry> rows)
+void EntryModel::replaceAll(std::vector<PackedEntry> rows, bool inNameOrder)
 {
     beginResetModel();
-    store_.replaceAll(std::move(rows));
+    store_.replaceAll(std::move(rows), inNameOrder);
     endResetModel();
 }
 
@@ -112,6 +112,8 @@ void EntryModel::replaceMerged(std::vector<PackedEntry> rows, const std::vector<
 
 void EntryModel::sortByName()
 {
+    if (store_.inNameOrder())
+        return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     store_.sortByName();
     // No persistent indexes are kept across a sort: the selection is set afresh by the caller.

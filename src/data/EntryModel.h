@@ -40,9 +40,11 @@ public:
     // Appends the entries at the end in one insertion; returns the row of the first.
     int append(std::vector<PackedEntry> entries);
     void remove(int row);
-    void replaceAll(std::vector<PackedEntry> rows);
+    // `inNameOrder`: see EntryStore::replaceAll.
+    void replaceAll(std::vector<PackedEntry> rows, bool inNameOrder = false);
     // Replaces the rows with those of a merge; `rowOfOld` gives each old row's new row (-1: gone).
     void replaceMerged(std::vector<PackedEntry> rows, const std::vector<int> &rowOfOld);
+    // Views hear of nothing when the rows are known to be in order already.
     void sortByName();
 
     // Dragging out: the row of the first index as text/vcard and as a .vcf file in a temporary

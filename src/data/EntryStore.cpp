@@ -11,6 +11,7 @@
 #include <future>
 #include <iterator>
 #include <numeric>
+#include <utility>
 
 namespace larkspan {
 
@@ -24,6 +25,8 @@ constexpr size_t kRowsWorthAThread = 20000;
 // A tail of at most 1/kShortTail of the rows is merged into the sorted rows before it, one binary
 // search each; a longer one makes sorting everything cheaper.
 constexpr size_t kShortTail = 8;
+// Earlier answers of the search kept for Backspace; a needle is seldom longer.
+constexpr size_t kAnswersKept = 64;
 
 // The C locale has no collation of its own (it would sort by code point, upper case first): use
 // the common one of English there.
@@ -219,10 +222,24 @@ void EntryStore::setText(int row, Field field, const QString &text)
         namesChanged();
 }
 
-void EntryStore::replaceAll(std::vector<PackedEntry> rows)
+void EntryStore::namesChanged()
+{
+    foldedValid_ = false;
+    answers_.clear();
+    orderLocale_.clear();
+}
+
+void EntryStore::replaceAll(std::vector<PackedEntry> rows, bool inNameOrder)
 {
     rows_ = std::move(rows);
     namesChanged();
+    if (inNameOrder)
+        orderLocale_ = collationLocale().bcp47Name();
+}
+
+bool EntryStore::inNameOrder() const
+{
+    return rows_.size() < 2 || (!orderLocale_.isEmpty() && orderLocale_ == collationLocale().bcp47Name());
 }
 
 void EntryStore::append(std::vector<PackedEntry> entries)
@@ -230,6 +247,12 @@ void EntryStore::append(std::vector<PackedEntry> entries)
     rows_.insert(rows_.end(), std::make_move_iterator(entries.begin()),
                  std::make_move_iterator(entries.end()));
     namesChanged();
+}
+
+std::vector<PackedEntry> EntryStore::takeRows()
+{
+    namesChanged();
+    return std::exchange(rows_, {});
 }
 
 void EntryStore::remove(int row)
@@ -241,12 +264,16 @@ void EntryStore::remove(int row)
 void EntryStore::sortByName()
 {
     const QLocale locale = collationLocale();
+    if (inNameOrder())
+        return;
     // A file the program saved is already in order but for the entries added since the last
     // sort, which come last: such a list needs only its tail sorted and merged in. Every path here
     // gives the plain stable order (see sortedOrder).
     const size_t prefix = sortedPrefix(rows_, locale);
-    if (prefix == rows_.size())
+    if (prefix == rows_.size()) {
+        orderLocale_ = locale.bcp47Name();
         return;
+    }
     NameCollator collator(locale);
 
     std::vector<int> order;
@@ -283,6 +310,7 @@ void EntryStore::sortByName()
         sorted.push_back(std::move(rows_[static_cast<size_t>(index)]));
     rows_ = std::move(sorted);
     namesChanged();
+    orderLocale_ = locale.bcp47Name();
 }
 
 void EntryStore::buildFoldedNames() const
@@ -326,12 +354,34 @@ int EntryStore::findName(const QString &needle) const
                 return row;
         return -1;
     }
+    if (rows_.empty())
+        return -1;
     if (!foldedValid_)
         buildFoldedNames();
-    const qsizetype hit = findText(foldedNames_, needle.toCaseFolded());
+    const QString folded = needle.toCaseFolded();
+    while (!answers_.empty() && !folded.startsWith(answers_.back().folded))
+        answers_.pop_back();
+    if (!answers_.empty() && answers_.back().folded == folded)
+        return answers_.back().row;
+    int row = -1;
+    if (answers_.empty())
+        row = searchFolded(folded, 0);
+    else if (answers_.back().row >= 0)
+        row = searchFolded(folded, answers_.back().row);
+    if (answers_.size() == kAnswersKept)
+        answers_.erase(answers_.begin());
+    answers_.push_back({folded, row});
+    return row;
+}
+
+// The first row from `fromRow` on whose case-folded name contains `folded`; -1 when none.
+int EntryStore::searchFolded(const QString &folded, int fromRow) const
+{
+    const qsizetype from = foldedStarts_[static_cast<size_t>(fromRow)];
+    const qsizetype hit = findText(QStringView(foldedNames_).sliced(from), folded);
     if (hit < 0)
         return -1;
-    const auto start = std::upper_bound(foldedStarts_.begin(), foldedStarts_.end(), hit);
+    const auto start = std::upper_bound(foldedStarts_.begin(), foldedStarts_.end(), from + hit);
     return static_cast<int>(start - foldedStarts_.begin()) - 1;
 }
 

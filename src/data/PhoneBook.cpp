@@ -41,6 +41,15 @@ StableRead readStable(const QString &path)
 
 } // namespace
 
+// The file read and parsed, and its entries sorted by name, on the thread preload() starts.
+struct PhoneBook::Prepared
+{
+    LegacyCodePage codePage;
+    StableRead read;
+    ParsedFile parsed;
+    EntryStore sorted; // the parsed entries (sharing their storage) in name order
+};
+
 QString describeMerge(const MergeCounts &counts, const QString &fileName)
 {
     QString text =
@@ -66,6 +75,22 @@ PhoneBook::PhoneBook(const QString &dataFile)
 {
 }
 
+PhoneBook::~PhoneBook() = default;
+
+void PhoneBook::preload()
+{
+    prepared_ = std::async(std::launch::async, [path = path_, codePage = codePage_] {
+        auto prepared = std::make_unique<Prepared>(Prepared{codePage, readStable(path), {}, {}});
+        if (prepared->read.file.ok) {
+            prepared->parsed = parseNumbersFile(prepared->read.file.bytes, codePage);
+            prepared->read.file.bytes = QByteArray();
+            prepared->sorted.replaceAll(prepared->parsed.entries);
+            prepared->sorted.sortByName();
+        }
+        return prepared;
+    });
+}
+
 bool PhoneBook::fileMissing() const
 {
     struct stat info;
@@ -76,12 +101,24 @@ LoadResult PhoneBook::load()
 {
     LoadResult result;
     try {
-        StableRead read = readStable(path_);
+        // What preload() prepared counts only if it was read in the code page asked for now; any
+        // failure on its thread comes out of get() here, as it would from the reading below.
+        std::unique_ptr<Prepared> prepared = prepared_.valid() ? prepared_.get() : nullptr;
+        if (prepared && prepared->codePage != codePage_)
+            prepared.reset();
+        StableRead read = prepared ? std::move(prepared->read) : readStable(path_);
         if (read.file.ok) {
-            ParsedFile parsed = parseNumbersFile(read.file.bytes, codePage_);
+            ParsedFile parsed =
+                prepared ? std::move(prepared->parsed) : parseNumbersFile(read.file.bytes, codePage_);
             read.file.bytes = QByteArray();
-            model_.replaceAll(std::move(parsed.entries));
-            base_ = model_.store().rows();
+            if (prepared && prepared->sorted.inNameOrder()) {
+                // The list gets the sorted rows in one reset; the file's own order stays the base.
+                model_.replaceAll(prepared->sorted.takeRows(), true);
+                base_ = std::move(parsed.entries);
+            } else {
+                model_.replaceAll(std::move(parsed.entries));
+                base_ = model_.store().rows();
+            }
             known_ = read.identity;
             result.missingLines = parsed.missingLines;
             result.ok = true;

@@ -14,6 +14,9 @@
 
 #include <QString>
 
+#include <future>
+#include <memory>
+
 namespace larkspan {
 
 inline constexpr char kDataFileName[] = "Numbers.dat";
@@ -49,6 +52,9 @@ public:
 
     // `dataFile` is made absolute here, once.
     explicit PhoneBook(const QString &dataFile);
+    ~PhoneBook();
+    PhoneBook(const PhoneBook &) = delete;
+    PhoneBook &operator=(const PhoneBook &) = delete;
 
     const QString &path() const { return path_; }
     FileState fileState() const { return state_; }
@@ -72,6 +78,11 @@ public:
     // read, or whose reading fails part-way for any reason, leaves the list empty and makes every
     // later save a refusal.
     LoadResult load();
+    // Starts reading the file, and sorting its entries by name, on a thread of its own, so that
+    // the load() that follows finds the work done or under way and the next sort() has nothing
+    // left to do. What load() gives and reports is the same either way. Call it once at most,
+    // before load().
+    void preload();
     // Replaces the file with the list, atomically; refused when the file could not be read.
     // When another program has written the file since this one last read or wrote it, its
     // changes are first merged into the list (see EntryMerge.h), and the model tells its views
@@ -90,6 +101,8 @@ public:
     int find(const QString &needle) const { return model_.store().findName(needle); }
 
 private:
+    struct Prepared;
+
     QString path_;
     LegacyCodePage codePage_;
     FileState state_ = FileState::NotRead;
@@ -99,6 +112,7 @@ private:
     // their storage with the list's).
     FileIdentity known_;
     std::vector<PackedEntry> base_;
+    std::future<std::unique_ptr<Prepared>> prepared_;
 };
 
 } // namespace larkspan

@@ -5,11 +5,14 @@
 // lists large enough to be sorted on two threads, and needles across the end of a name.
 #include "data/EntryStore.h"
 #include "data/NumbersFile.h"
+#include "data/PhoneBook.h"
 
 #include <QBuffer>
 #include <QCollator>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -213,6 +216,9 @@ private slots:
 
     void findName_givesThePlainFirstMatch();
     void findName_seesRenamedRows();
+
+    void preload_givesThePlainLoadAndSort_data();
+    void preload_givesThePlainLoadAndSort();
 };
 
 void TestFastPaths::initTestCase()
@@ -421,6 +427,20 @@ void TestFastPaths::findName_givesThePlainFirstMatch()
     }
     for (const QString &needle : std::as_const(needles))
         QVERIFY2(store.findName(needle) == plainFind(store, needle), qPrintable(needle));
+
+    // Typed a character at a time, then taken back with Backspace, then typed again differently:
+    // each search goes on from the answers before it.
+    for (const QString word : {"unique needle holderq", "ANNA", "ßsS", "ssß", "qxzj", "ИВАНа", "σς", "x z",
+                               "\U0001F4DEa", "a\U0001F4DE"}) {
+        QStringList typed;
+        for (qsizetype length = 1; length <= word.size(); ++length)
+            typed << word.left(length);
+        for (qsizetype length = word.size() - 1; length >= 1; --length)
+            typed << word.left(length);
+        typed << word.left(1) + QStringLiteral("nn") << word.right(2);
+        for (const QString &needle : std::as_const(typed))
+            QVERIFY2(store.findName(needle) == plainFind(store, needle), qPrintable(needle));
+    }
 }
 
 void TestFastPaths::findName_seesRenamedRows()
@@ -433,6 +453,62 @@ void TestFastPaths::findName_seesRenamedRows()
     store.remove(0);
     QCOMPARE(store.findName("mm"), 1);
     QCOMPARE(store.findName("alpha"), -1);
+}
+
+void TestFastPaths::preload_givesThePlainLoadAndSort_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("inOrder");         // the file as the program saves it
+    QTest::addColumn<bool>("codePageChanged"); // after the preload, before the load
+    QTest::newRow("in no order") << 300 << false << false;
+    QTest::newRow("in order") << 300 << true << false;
+    QTest::newRow("in no order, on two threads") << 45000 << false << false;
+    QTest::newRow("the code page changed since") << 300 << false << true;
+    QTest::newRow("no file") << -1 << false << false;
+}
+
+void TestFastPaths::preload_givesThePlainLoadAndSort()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, inOrder);
+    QFETCH(bool, codePageChanged);
+    QTemporaryDir folder;
+    QVERIFY(QDir::setCurrent(folder.path()));
+    Random random(static_cast<quint32>(rows + 11));
+    QStringList names;
+    for (int i = 0; i < rows; ++i)
+        names << randomName(random);
+    std::vector<PackedEntry> entries = numberedRows(names);
+    if (inOrder) {
+        EntryStore store;
+        store.replaceAll(std::move(entries));
+        store.sortByName();
+        entries = store.rows();
+    }
+    if (rows >= 0)
+        QVERIFY(saveNumbersFile(QDir(folder.path()).filePath("Numbers.dat"), entries).ok);
+
+    PhoneBook plain(QStringLiteral("Numbers.dat"));
+    const LoadResult plainLoaded = plain.load();
+    plain.sort();
+    PhoneBook quick(QStringLiteral("Numbers.dat"));
+    quick.preload();
+    if (codePageChanged)
+        quick.setLegacyCodePage(LegacyCodePage::Windows1251);
+    QSignalSpy reset(&quick.model(), &QAbstractItemModel::modelReset);
+    QSignalSpy moved(&quick.model(), &QAbstractItemModel::layoutChanged);
+    const LoadResult quickLoaded = quick.load();
+    quick.sort();
+    QCOMPARE(quickLoaded.ok, plainLoaded.ok);
+    QCOMPARE(quickLoaded.error, plainLoaded.error);
+    QCOMPARE(quick.fileState(), plain.fileState());
+    QCOMPARE(phonesOf(quick.model().store().rows()), phonesOf(plain.model().store().rows()));
+    // The list is laid out once: the rows arrive sorted, and the sort after them moves nothing.
+    if (quickLoaded.ok) {
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(moved.count(), codePageChanged ? 1 : 0);
+    }
+    QDir::setCurrent(QDir::tempPath());
 }
 
 QTEST_GUILESS_MAIN(TestFastPaths)
