@@ -14,10 +14,13 @@ namespace {
 // A phone number as digits (and a leading +), to notice the same number written twice.
 QString phoneDigits(const QString &number)
 {
-    QString digits;
+    // Written into a buffer of the number's length: one allocation, not one append a digit.
+    QString digits(number.size(), Qt::Uninitialized);
+    QChar *out = digits.data();
     for (const QChar c : number)
-        if (c.isDigit() || (c == QLatin1Char('+') && digits.isEmpty()))
-            digits.append(c);
+        if (c.isDigit() || (c == QLatin1Char('+') && out == digits.data()))
+            *out++ = c;
+    digits.truncate(out - digits.data());
     return digits.isEmpty() ? number.trimmed() : digits;
 }
 

@@ -416,23 +416,28 @@ QString decodeValue(const Property &property, LegacyCodePage codePage)
 
 QString unescape(QStringView text)
 {
+    // Most values hold no backslash: they are copied whole, and the text between two escapes is
+    // copied as one run.
+    qsizetype slash = text.indexOf(QLatin1Char('\\'));
+    if (slash < 0)
+        return text.toString();
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out.append(c);
-            continue;
-        }
-        const QChar next = text[++i];
+    qsizetype from = 0;
+    while (slash >= 0 && slash + 1 < text.size()) {
+        out.append(text.sliced(from, slash - from));
+        const QChar next = text[slash + 1];
         if (next == QLatin1Char('n') || next == QLatin1Char('N'))
             out.append(QLatin1Char('\n'));
         else if (next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char('\\') ||
                  next == QLatin1Char(':'))
             out.append(next);
         else
-            out.append(c).append(next);
+            out.append(text.sliced(slash, 2));
+        from = slash + 2;
+        slash = text.indexOf(QLatin1Char('\\'), from);
     }
+    out.append(text.sliced(from));
     return out;
 }
 
