@@ -1,7 +1,8 @@
 #include "data/EntryStore.h"
 
+#include "data/NameKey.h"
+
 #include <QCollator>
-#include <QCollatorSortKey>
 #include <QLocale>
 #include <QStringDecoder>
 
@@ -72,28 +73,45 @@ private:
     QString second_;
 };
 
-// Rows sorted stably by name, with their keys (one key per name, computed once; comparisons then
-// compare keys).
+// Rows sorted stably by name, with their short keys (made once per name; a comparison the keys
+// cannot decide asks the collator).
 struct SortedRun
 {
     size_t begin = 0;
-    std::vector<QCollatorSortKey> keys; // of the rows begin, begin + 1, ...
+    std::vector<NameKey> keys; // of the rows begin, begin + 1, ...
 
-    const QCollatorSortKey &key(int row) const { return keys[static_cast<size_t>(row) - begin]; }
+    const NameKey &key(int row) const { return keys[static_cast<size_t>(row) - begin]; }
 };
+
+// Whether row a sorts before row b, given their keys.
+bool before(const std::vector<PackedEntry> &rows, int a, const NameKey &keyA, int b, const NameKey &keyB,
+            NameCollator &collator)
+{
+    switch (orderByKeys(keyA, keyB)) {
+    case KeyOrder::Less:
+        return true;
+    case KeyOrder::Greater:
+    case KeyOrder::Equal:
+        return false;
+    case KeyOrder::Unknown:
+        break;
+    }
+    return collator.compare(rows[static_cast<size_t>(a)], rows[static_cast<size_t>(b)]) < 0;
+}
 
 // `slice` holds the rows begin to end (in any order) and receives them sorted.
 SortedRun sortRun(const std::vector<PackedEntry> &rows, int *slice, size_t begin, size_t end,
                   const QLocale &locale)
 {
     NameCollator collator(locale);
+    const NameKeys keys(locale);
     SortedRun run;
     run.begin = begin;
     run.keys.reserve(end - begin);
     for (size_t row = begin; row < end; ++row)
-        run.keys.push_back(collator.sortKey(rows[row]));
+        run.keys.push_back(keys.make(rows[row].utf8(Name)));
     std::stable_sort(slice, slice + (end - begin),
-                     [&](int a, int b) { return run.key(a).compare(run.key(b)) < 0; });
+                     [&](int a, int b) { return before(rows, a, run.key(a), b, run.key(b), collator); });
     return run;
 }
 
@@ -114,14 +132,15 @@ std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first,
                                 [&] { return sortRun(rows, upperSlice, middle, rows.size(), locale); });
     const SortedRun lower = sortRun(rows, order.data(), first, middle, locale);
     const SortedRun higher = higherRun.get();
-    auto key = [&](int row) -> const QCollatorSortKey & {
+    auto key = [&](int row) -> const NameKey & {
         return static_cast<size_t>(row) < middle ? lower.key(row) : higher.key(row);
     };
+    NameCollator collator(locale);
     std::vector<int> merged(order.size());
     const auto split = order.begin() + static_cast<ptrdiff_t>(middle - first);
     // std::merge takes the first range's row of two equal ones first: the lower rows keep their lead.
     std::merge(order.begin(), split, split, order.end(), merged.begin(),
-               [&](int a, int b) { return key(a).compare(key(b)) < 0; });
+               [&](int a, int b) { return before(rows, a, key(a), b, key(b), collator); });
     return merged;
 }
 
@@ -131,9 +150,15 @@ size_t inOrderUpTo(const std::vector<PackedEntry> &rows, size_t begin, size_t en
                    const std::atomic<bool> &stop)
 {
     NameCollator collator(locale);
+    const NameKeys keys(locale);
+    NameKey last = keys.make(rows[begin].utf8(Name));
     for (size_t row = begin + 1; row < end; ++row) {
-        if (collator.compare(rows[row - 1], rows[row]) > 0)
+        const NameKey key = keys.make(rows[row].utf8(Name));
+        const KeyOrder order = orderByKeys(last, key);
+        if (order == KeyOrder::Greater ||
+            (order == KeyOrder::Unknown && collator.compare(rows[row - 1], rows[row]) > 0))
             return row;
+        last = key;
         if (row % 1024 == 0 && stop.load(std::memory_order_relaxed))
             return begin;
     }
@@ -147,7 +172,7 @@ size_t sortedPrefix(const std::vector<PackedEntry> &rows, const QLocale &locale)
 {
     std::atomic<bool> stop = false;
     if (rows.size() < kRowsWorthAThread)
-        return inOrderUpTo(rows, 0, rows.size(), locale, stop);
+        return rows.empty() ? 0 : inOrderUpTo(rows, 0, rows.size(), locale, stop);
     const size_t middle = rows.size() / 2;
     auto upper =
         std::async(std::launch::async, [&] { return inOrderUpTo(rows, middle, rows.size(), locale, stop); });
@@ -259,6 +284,11 @@ void EntryStore::remove(int row)
 {
     rows_.erase(rows_.begin() + row);
     namesChanged();
+}
+
+void EntryStore::prepareSort()
+{
+    NameKeys{collationLocale()};
 }
 
 void EntryStore::sortByName()

@@ -31,6 +31,8 @@ public:
     // Ascending by name, case-insensitive in the order of the user's locale; rows with equal
     // names keep their order.
     void sortByName();
+    // Makes ahead what the next sortByName needs of the current locale's collation.
+    static void prepareSort();
     // Whether the rows are known to be in the order sortByName gives in the current locale, so
     // that a sort would move none of them.
     bool inNameOrder() const;

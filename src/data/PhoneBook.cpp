@@ -79,6 +79,8 @@ PhoneBook::~PhoneBook() = default;
 
 void PhoneBook::preload()
 {
+    // What the sort needs of the collation is made beside the reading.
+    sortPrepared_ = std::async(std::launch::async, [] { EntryStore::prepareSort(); });
     prepared_ = std::async(std::launch::async, [path = path_, codePage = codePage_] {
         auto prepared = std::make_unique<Prepared>(Prepared{codePage, readStable(path), {}, {}});
         if (prepared->read.file.ok) {

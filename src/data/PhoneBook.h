@@ -113,6 +113,7 @@ private:
     FileIdentity known_;
     std::vector<PackedEntry> base_;
     std::future<std::unique_ptr<Prepared>> prepared_;
+    std::future<void> sortPrepared_;
 };
 
 } // namespace larkspan

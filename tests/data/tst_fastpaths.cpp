@@ -4,6 +4,7 @@
 // larger than a write buffer, equal names, lists already in order or in order but for a tail,
 // lists large enough to be sorted on two threads, and needles across the end of a name.
 #include "data/EntryStore.h"
+#include "data/NameKey.h"
 #include "data/NumbersFile.h"
 #include "data/PhoneBook.h"
 
@@ -160,10 +161,49 @@ QStringList phonesOf(const std::vector<PackedEntry> &rows)
     return phones;
 }
 
-// Sorting as the first version did: a stable sort comparing names with the collator.
-QStringList plainSortedPhones(const std::vector<PackedEntry> &rows)
+// Names made to meet what the short sort keys must not get wrong in some language: contractions
+// ("ch", "l·", "aa"), letters that sort apart from their base (å, ä, ø, ı), letters that weigh
+// as two (ß, Æ, ĳ), combining marks, ignorable characters, characters outside the keys' table,
+// and names alike for longer than a key.
+QString collationName(Random &random)
 {
-    QCollator collator{QLocale(QLocale::English, QLocale::UnitedStates)};
+    static const QStringList kParts = {"a",   "A",
+                                       "aa",  "Aa",
+                                       "å",   "ä",
+                                       "ä",   "b",
+                                       "c",   "ch",
+                                       "Ch",  "cs",
+                                       "h",   "i",
+                                       "ı",   "İ",
+                                       "y",   "l",
+                                       "l·l", "Ŀ",
+                                       "o",   "ø",
+                                       "ö",   "ß",
+                                       "ss",  "Æ",
+                                       "æ",   "ĳ",
+                                       "e",   "é",
+                                       "é",   "ẹ́",
+                                       "­",   "-",
+                                       " ",   "3",
+                                       "Ω",   "ω",
+                                       "Ж",   "ж",
+                                       "ё",   "е",
+                                       "王",  "📞",
+                                       "﻿", "Abcdefghijklmnopqrstuvwxyz ",
+                                       "z",   "w",
+                                       "v"};
+    QString name;
+    const int parts = random.below(6);
+    for (int i = 0; i < parts; ++i)
+        name += random.pick(kParts);
+    return name;
+}
+
+// Sorting as the first version did: a stable sort comparing names with the collator.
+QStringList plainSortedPhones(const std::vector<PackedEntry> &rows,
+                              const QLocale &locale = QLocale(QLocale::English, QLocale::UnitedStates))
+{
+    QCollator collator{locale};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     QStringList names;
     for (const PackedEntry &row : rows)
@@ -213,6 +253,8 @@ private slots:
 
     void sort_givesThePlainStableOrder_data();
     void sort_givesThePlainStableOrder();
+    void sortKeys_agreeWithTheCollator_data();
+    void sortKeys_agreeWithTheCollator();
 
     void findName_givesThePlainFirstMatch();
     void findName_seesRenamedRows();
@@ -378,6 +420,71 @@ void TestFastPaths::sort_givesThePlainStableOrder()
     }
     const std::vector<PackedEntry> input = numberedRows(names);
     QCOMPARE(sortedPhones(input), plainSortedPhones(input));
+}
+
+void TestFastPaths::sortKeys_agreeWithTheCollator_data()
+{
+    QTest::addColumn<QString>("locale");
+    for (const char *locale : {"en_US", "sv_SE", "da_DK", "cs_CZ", "lt_LT", "tr_TR", "es_ES", "fr_CA",
+                               "hu_HU", "ru_RU", "el_GR", "ja_JP", "vi_VN"})
+        QTest::newRow(locale) << QString::fromLatin1(locale);
+}
+
+// Every comparison the keys decide is the collator's, and sorting and the check that rows are in
+// order give the plain order, in languages whose collation differs where the keys look.
+void TestFastPaths::sortKeys_agreeWithTheCollator()
+{
+    QFETCH(QString, locale);
+    const QLocale language(locale);
+    QCollator collator(language);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const NameKeys keys(language);
+    Random random(qHash(locale));
+    QStringList names;
+    for (int i = 0; i < 3000; ++i)
+        names << collationName(random);
+    int decided = 0;
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        const QByteArray a = names[i - 1].toUtf8(), b = names[i].toUtf8();
+        const int expected = collator.compare(names[i - 1], names[i]);
+        const QByteArray pair = (names[i - 1] + QStringLiteral(" | ") + names[i]).toUtf8();
+        switch (orderByKeys(keys.make(a), keys.make(b))) {
+        case KeyOrder::Less:
+            QVERIFY2(expected < 0, pair.constData());
+            break;
+        case KeyOrder::Greater:
+            QVERIFY2(expected > 0, pair.constData());
+            break;
+        case KeyOrder::Equal:
+            QVERIFY2(expected == 0, pair.constData());
+            break;
+        case KeyOrder::Unknown:
+            --decided;
+            break;
+        }
+        ++decided;
+    }
+    // The keys are worth having, even among these names: they decide many comparisons.
+    QVERIFY2(decided > names.size() / 4, qPrintable(QString::number(decided)));
+
+    QLocale::setDefault(language);
+    const std::vector<PackedEntry> input = numberedRows(names);
+    const QStringList plain = plainSortedPhones(input, language);
+    QCOMPARE(sortedPhones(input), plain);
+    // In order but for two neighbours the keys cannot tell apart.
+    std::vector<PackedEntry> ordered;
+    for (const QString &phone : plain)
+        ordered.push_back(input[size_t(phone.toInt())]);
+    for (size_t i = 1; i < ordered.size(); ++i) {
+        if (orderByKeys(keys.make(ordered[i - 1].utf8(Name)), keys.make(ordered[i].utf8(Name))) ==
+                KeyOrder::Unknown &&
+            collator.compare(ordered[i - 1].text(Name), ordered[i].text(Name)) < 0) {
+            std::swap(ordered[i - 1], ordered[i]);
+            break;
+        }
+    }
+    QCOMPARE(sortedPhones(ordered), plainSortedPhones(ordered, language));
+    QLocale::setDefault(QLocale::c());
 }
 
 void TestFastPaths::findName_givesThePlainFirstMatch()
