@@ -18,12 +18,14 @@
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <string_view>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -253,6 +255,41 @@ FileBytes readWholeFile(const QString &path)
         }
     }
     ::close(fd);
+    return result;
+}
+
+FileBytes mapWholeFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return readWholeFile(path);
+    // The lease's break is signalled to its holder, SIGIO by default, which would end the program:
+    // SIGURG is ignored unless handled. The size counts once the lease holds the file still.
+    struct stat info;
+    if (::fcntl(fd, F_SETSIG, SIGURG) != 0 || ::fcntl(fd, F_SETLEASE, F_RDLCK) != 0) {
+        ::close(fd);
+        return readWholeFile(path);
+    }
+    auto release = [fd] {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        ::close(fd);
+    };
+    void *map = MAP_FAILED;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        map =
+            ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (map == MAP_FAILED) {
+        release();
+        return readWholeFile(path);
+    }
+    const auto size = static_cast<size_t>(info.st_size);
+    FileBytes result;
+    result.mapping = std::shared_ptr<const void>(map, [size, release](const void *start) {
+        ::munmap(const_cast<void *>(start), size);
+        release();
+    });
+    result.bytes = QByteArray::fromRawData(static_cast<const char *>(map), static_cast<qsizetype>(size));
+    result.ok = true;
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QIODevice;
 
@@ -16,11 +17,28 @@ struct FileBytes
     bool ok = false;
     QByteArray bytes;
     QString error; // the system's description when !ok
+    // What `bytes` lies in when they were mapped rather than read: they stay valid while this
+    // does, and no copy of `bytes` may outlive it.
+    std::shared_ptr<const void> mapping;
+
+    // The bytes are no longer needed: frees or unmaps them.
+    void drop()
+    {
+        bytes = QByteArray();
+        mapping.reset();
+    }
 };
 
 // Reads a whole regular file. Anything else (a folder, a FIFO, a device), a failing open or a
 // read error part-way counts as unreadable; a FIFO never blocks.
 FileBytes readWholeFile(const QString &path);
+
+// The same, but where it can the file is mapped into memory instead of copied, under a read
+// lease: while the bytes are held, another program that opens the file to write it, or truncates
+// it, waits (for up to the system's lease-break time) so that they cannot change or vanish. Where
+// no lease is to be had (a file of another user, a file system without leases, a file open for
+// writing somewhere) it reads as readWholeFile does.
+FileBytes mapWholeFile(const QString &path);
 
 struct SaveResult
 {

@@ -31,7 +31,7 @@ StableRead readStable(const QString &path)
         if (attempt > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         read.identity = observeFile(path);
-        read.file = readWholeFile(path);
+        read.file = mapWholeFile(path);
         if (!read.file.ok || observeFile(path).sameAs(read.identity))
             return read;
     }
@@ -85,7 +85,7 @@ void PhoneBook::preload()
         auto prepared = std::make_unique<Prepared>(Prepared{codePage, readStable(path), {}, {}});
         if (prepared->read.file.ok) {
             prepared->parsed = parseNumbersFile(prepared->read.file.bytes, codePage);
-            prepared->read.file.bytes = QByteArray();
+            prepared->read.file.drop();
             prepared->sorted.replaceAll(prepared->parsed.entries);
             prepared->sorted.sortByName();
         }
@@ -112,7 +112,7 @@ LoadResult PhoneBook::load()
         if (read.file.ok) {
             ParsedFile parsed =
                 prepared ? std::move(prepared->parsed) : parseNumbersFile(read.file.bytes, codePage_);
-            read.file.bytes = QByteArray();
+            read.file.drop();
             if (prepared && prepared->sorted.inNameOrder()) {
                 // The list gets the sorted rows in one reset; the file's own order stays the base.
                 model_.replaceAll(prepared->sorted.takeRows(), true);
@@ -163,13 +163,14 @@ BookSave PhoneBook::save()
                                "again later.")
                     .arg(fileName, why);
         };
-        const StableRead read = readStable(path_);
+        StableRead read = readStable(path_);
         if (!read.settled || !read.file.ok) {
             unreadAgain(read.settled ? read.file.error : QStringLiteral("it is still being written"));
             return result;
         }
         try {
             ParsedFile theirs = parseNumbersFile(read.file.bytes, codePage_);
+            read.file.drop();
             if (theirs.entries != base_) {
                 MergeResult merged = mergeEntries(base_, theirs.entries, model_.store().rows());
                 if (merged.counts.any()) { // not when the other program only put them in another order

@@ -29,7 +29,7 @@ void TestLoadFaults::outOfMemory_isUnreadableAndNeverOverwritten_data()
     QTest::addColumn<bool>("loads");
     QTest::newRow("fits: the limit leaves room for a small book") << 4 << true;
     QTest::newRow("the file is larger than the memory") << 160 << false;
-    QTest::newRow("the file fits, its entries do not") << 48 << false;
+    QTest::newRow("the file fits, its entries do not") << 80 << false;
 }
 
 void TestLoadFaults::outOfMemory_isUnreadableAndNeverOverwritten()

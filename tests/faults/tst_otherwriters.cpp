@@ -3,12 +3,14 @@
 // second copy of this program. Whatever they wrote is in the file after our save, and what they
 // removed stays removed.
 #include "common/AppTitle.h"
+#include "data/AtomicFile.h"
 #include "data/PhoneBook.h"
 #include "support/BookCopy.h"
 #include "support/FormDriver.h"
 
 #include <QTest>
 
+#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -84,6 +86,8 @@ private slots:
     void removedElsewhere_staysRemoved();
     void window_tellsOnceAndKeepsTheShownEntry();
     void twoCopies_neverLoseAnEntry();
+    void writerInPlace_waitsWhileTheFileIsRead_data();
+    void writerInPlace_waitsWhileTheFileIsRead();
 };
 
 void TestOtherWriters::otherProgramsWrite_theirEntriesAreKept_data()
@@ -188,6 +192,49 @@ void TestOtherWriters::twoCopies_neverLoseAnEntry()
     for (int i = 0; i < 40; ++i)
         QVERIFY(names.contains(QStringLiteral("A %1").arg(i)) &&
                 names.contains(QStringLiteral("B %1").arg(i)));
+}
+
+void TestOtherWriters::writerInPlace_waitsWhileTheFileIsRead_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("truncated") << "truncate";
+    QTest::newRow("opened to be written over") << "open";
+}
+
+// The file is read mapped into memory: a program that cuts it short or writes over it meanwhile
+// would take the mapped bytes away (and end this program with SIGBUS). It waits instead.
+void TestOtherWriters::writerInPlace_waitsWhileTheFileIsRead()
+{
+    QFETCH(QString, how);
+    WorkFolder folder;
+    const QString path = folder.path("Numbers.dat");
+    const QByteArray bytes = recordBytes(namedList({"Ann", "Bob"})).repeated(20000);
+    writeBytes(path, bytes);
+    FileBytes file = mapWholeFile(path);
+    QVERIFY(file.ok);
+    if (!file.mapping)
+        QSKIP("this file system gives no leases: the file was read, not mapped");
+
+    std::atomic<bool> written = false;
+    std::thread writer([&] {
+        const QByteArray name = QFile::encodeName(path);
+        if (how == QLatin1String("truncate")) {
+            ::truncate(name.constData(), 0);
+        } else {
+            const int fd = ::open(name.constData(), O_WRONLY | O_TRUNC);
+            ::close(fd);
+        }
+        written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const bool early = written;
+    const bool intact = QByteArray(file.bytes.constData(), file.bytes.size()) == bytes;
+    file.drop();
+    writer.join();
+    QVERIFY(!early);
+    QVERIFY(intact);
+    QVERIFY(written);
+    QCOMPARE(readBytes(path).size(), 0);
 }
 
 QTEST_MAIN(TestOtherWriters)
