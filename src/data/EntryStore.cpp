@@ -73,21 +73,10 @@ private:
     QString second_;
 };
 
-// Rows sorted stably by name, with their short keys (made once per name; a comparison the keys
-// cannot decide asks the collator).
-struct SortedRun
+// Whether the row of key a sorts before the row of key b.
+bool before(const std::vector<PackedEntry> &rows, const NameKey &a, const NameKey &b, NameCollator &collator)
 {
-    size_t begin = 0;
-    std::vector<NameKey> keys; // of the rows begin, begin + 1, ...
-
-    const NameKey &key(int row) const { return keys[static_cast<size_t>(row) - begin]; }
-};
-
-// Whether row a sorts before row b, given their keys.
-bool before(const std::vector<PackedEntry> &rows, int a, const NameKey &keyA, int b, const NameKey &keyB,
-            NameCollator &collator)
-{
-    switch (orderByKeys(keyA, keyB)) {
+    switch (orderByKeys(a, b)) {
     case KeyOrder::Less:
         return true;
     case KeyOrder::Greater:
@@ -96,22 +85,28 @@ bool before(const std::vector<PackedEntry> &rows, int a, const NameKey &keyA, in
     case KeyOrder::Unknown:
         break;
     }
-    return collator.compare(rows[static_cast<size_t>(a)], rows[static_cast<size_t>(b)]) < 0;
+    return collator.compare(rows[a.row], rows[b.row]) < 0;
 }
 
-// `slice` holds the rows begin to end (in any order) and receives them sorted.
-SortedRun sortRun(const std::vector<PackedEntry> &rows, int *slice, size_t begin, size_t end,
-                  const QLocale &locale)
+// The short keys of the rows begin to end, sorted stably by name. The keys themselves are moved
+// rather than row numbers, so that the sort reads memory in order instead of a key per row at
+// random; a comparison the keys cannot decide asks the collator.
+std::vector<NameKey> sortRun(const std::vector<PackedEntry> &rows, size_t begin, size_t end,
+                             const QLocale &locale)
 {
     NameCollator collator(locale);
     const NameKeys keys(locale);
-    SortedRun run;
-    run.begin = begin;
-    run.keys.reserve(end - begin);
-    for (size_t row = begin; row < end; ++row)
-        run.keys.push_back(keys.make(rows[row].utf8(Name)));
-    std::stable_sort(slice, slice + (end - begin),
-                     [&](int a, int b) { return before(rows, a, run.key(a), b, run.key(b), collator); });
+    std::vector<NameKey> run;
+    run.reserve(end - begin);
+    constexpr size_t kAhead = 16;
+    for (size_t row = begin; row < end; ++row) {
+        if (row + kAhead < end)
+            rows[row + kAhead].prefetch();
+        run.push_back(keys.make(rows[row].utf8(Name)));
+        run.back().row = static_cast<uint32_t>(row);
+    }
+    std::stable_sort(run.begin(), run.end(),
+                     [&](const NameKey &a, const NameKey &b) { return before(rows, a, b, collator); });
     return run;
 }
 
@@ -120,28 +115,28 @@ SortedRun sortRun(const std::vector<PackedEntry> &rows, int *slice, size_t begin
 // comparing their names with NameCollator (tst_fastpaths holds that version as its oracle).
 std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first, const QLocale &locale)
 {
-    std::vector<int> order(rows.size() - first);
-    std::iota(order.begin(), order.end(), static_cast<int>(first));
-    if (order.size() < kRowsWorthAThread) {
-        sortRun(rows, order.data(), first, rows.size(), locale);
+    std::vector<int> order;
+    order.reserve(rows.size() - first);
+    auto rowsOf = [&](const std::vector<NameKey> &run) {
+        for (const NameKey &key : run)
+            order.push_back(static_cast<int>(key.row));
+    };
+    if (rows.size() - first < kRowsWorthAThread) {
+        rowsOf(sortRun(rows, first, rows.size(), locale));
         return order;
     }
-    const size_t middle = first + order.size() / 2;
-    int *const upperSlice = order.data() + (middle - first);
-    auto higherRun = std::async(std::launch::async,
-                                [&] { return sortRun(rows, upperSlice, middle, rows.size(), locale); });
-    const SortedRun lower = sortRun(rows, order.data(), first, middle, locale);
-    const SortedRun higher = higherRun.get();
-    auto key = [&](int row) -> const NameKey & {
-        return static_cast<size_t>(row) < middle ? lower.key(row) : higher.key(row);
-    };
+    const size_t middle = first + (rows.size() - first) / 2;
+    auto higherRun =
+        std::async(std::launch::async, [&] { return sortRun(rows, middle, rows.size(), locale); });
+    const std::vector<NameKey> lower = sortRun(rows, first, middle, locale);
+    const std::vector<NameKey> higher = higherRun.get();
     NameCollator collator(locale);
-    std::vector<int> merged(order.size());
-    const auto split = order.begin() + static_cast<ptrdiff_t>(middle - first);
+    std::vector<NameKey> merged(lower.size() + higher.size());
     // std::merge takes the first range's row of two equal ones first: the lower rows keep their lead.
-    std::merge(order.begin(), split, split, order.end(), merged.begin(),
-               [&](int a, int b) { return before(rows, a, key(a), b, key(b), collator); });
-    return merged;
+    std::merge(lower.begin(), lower.end(), higher.begin(), higher.end(), merged.begin(),
+               [&](const NameKey &a, const NameKey &b) { return before(rows, a, b, collator); });
+    rowsOf(merged);
+    return order;
 }
 
 // The end of the rows from `begin` on that are in order, up to `end`; gives up early (with
@@ -153,6 +148,8 @@ size_t inOrderUpTo(const std::vector<PackedEntry> &rows, size_t begin, size_t en
     const NameKeys keys(locale);
     NameKey last = keys.make(rows[begin].utf8(Name));
     for (size_t row = begin + 1; row < end; ++row) {
+        if (row + 16 < end)
+            rows[row + 16].prefetch();
         const NameKey key = keys.make(rows[row].utf8(Name));
         const KeyOrder order = orderByKeys(last, key);
         if (order == KeyOrder::Greater ||

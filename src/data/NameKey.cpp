@@ -14,7 +14,8 @@
 // - QCollator, as the phone book sorts with it, puts every ranked character strictly between the
 //   ranks next to its own.
 // Then two names whose ranks differ at a place that both keys hold compare as those ranks do, and
-// a name whose key is all of it sorts before a longer one that begins with the same ranks.
+// a name whose key is all of it sorts before a longer one that begins with the same ranks. Two
+// whole names of the same ranks with the same accents in the same places are equal.
 #include "data/NameKey.h"
 
 #include <QCollator>
@@ -37,12 +38,12 @@ constexpr char32_t kTableEnd = 0x500;
 constexpr char16_t kHighest = 0xFFFF;
 } // namespace
 
-// Set on the rank of a character that weighs only the common weight at the second level (no
-// accent, no stroke): a name of such characters equals another of the same ranks.
-constexpr uint16_t kPlain = 0x8000;
 // Set on the rank of a character that a contraction begins with, together with the next one.
 constexpr uint16_t kStartsPair = 0x4000;
-constexpr uint16_t kFlags = kPlain | kStartsPair;
+// A character's weights at the second level, as a number: 0 for the common weight of plain
+// letters, digits and signs, another for each accent (or stroke, or the like) that it bears, and
+// kUncounted for one of too many kinds to count.
+constexpr uint8_t kUncounted = 0xFF;
 
 uint32_t pairOf(char32_t first, char32_t second)
 {
@@ -53,7 +54,8 @@ class NameKeyTable
 {
 public:
     std::array<uint16_t, kTableEnd> rank{}; // 0: no rank
-    std::vector<uint32_t> pairs;            // sorted
+    std::array<uint8_t, kTableEnd> accent{};
+    std::vector<uint32_t> pairs; // sorted
 };
 
 namespace {
@@ -123,28 +125,36 @@ QByteArray secondaryWeights(const UCollator *collator, char16_t c)
     return rest.first(end).toByteArray();
 }
 
-// Marks the ranked characters that weigh what most of them weigh at the second level: the plain
-// letters, digits and signs.
-void markPlain(const UCollator *primary, std::array<uint16_t, kTableEnd> &rank)
+// Numbers the ranked characters' weights at the second level, the most frequent (that of the
+// plain letters) 0: two characters of the same rank and number weigh the same at both levels.
+void numberAccents(const UCollator *primary, NameKeyTable &table)
 {
     UErrorCode status = U_ZERO_ERROR;
     Collator secondary{ucol_clone(primary, &status)};
     ucol_setAttribute(secondary.handle, UCOL_STRENGTH, UCOL_SECONDARY, &status);
+    table.accent.fill(kUncounted);
     if (U_FAILURE(status))
         return;
     std::array<QByteArray, kTableEnd> weights;
     QHash<QByteArray, int> counts;
     for (char16_t c = 0; c < kTableEnd; ++c)
-        if (rank[c] != 0)
+        if (table.rank[c] != 0)
             ++counts[weights[c] = secondaryWeights(secondary.handle, c)];
     QByteArray common;
     int most = 0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         if (it.value() > most && !it.key().isEmpty())
             std::tie(common, most) = std::pair(it.key(), it.value());
-    for (char16_t c = 0; c < kTableEnd; ++c)
-        if (rank[c] != 0 && weights[c] == common)
-            rank[c] |= kPlain;
+    QHash<QByteArray, uint8_t> numbers{{common, 0}};
+    for (char16_t c = 0; c < kTableEnd; ++c) {
+        if (table.rank[c] == 0 || weights[c].isEmpty())
+            continue;
+        auto number = numbers.constFind(weights[c]);
+        if (number == numbers.cend() && numbers.size() < kUncounted)
+            number = numbers.insert(weights[c], static_cast<uint8_t>(numbers.size()));
+        if (number != numbers.cend())
+            table.accent[c] = number.value();
+    }
 }
 
 std::shared_ptr<const NameKeyTable> buildTable(const QLocale &locale)
@@ -209,7 +219,7 @@ std::shared_ptr<const NameKeyTable> buildTable(const QLocale &locale)
             rank[c] = static_cast<uint16_t>(k + 1) | (starts[c] & kStartsPair);
         }
     }
-    markPlain(collator.handle, rank);
+    numberAccents(collator.handle, *table);
     return table;
 }
 
@@ -256,7 +266,8 @@ NameKey NameKeys::make(QByteArrayView utf8) const
         return *c >= 0 && *c < int32_t(kTableEnd) ? table_->rank[size_t(*c)] : 0;
     };
     int count = 0;
-    bool plain = true;
+    int accents = 0; // of them in key.accents
+    bool counted = true;
     int32_t c = 0;
     int size = 0;
     uint16_t rank = pos < end ? rankAt(pos, &c, &size) : 0;
@@ -271,8 +282,14 @@ NameKey NameKeys::make(QByteArrayView utf8) const
         if ((rank & kStartsPair) && next < end &&
             std::binary_search(table_->pairs.begin(), table_->pairs.end(), pairOf(c, nextC)))
             break;
-        key.lanes[size_t(count / 4)] |= uint64_t(rank & ~kFlags) << (48 - 16 * (count % 4));
-        plain = plain && (rank & kPlain);
+        key.lanes[size_t(count / 4)] |= uint64_t(rank & ~kStartsPair) << (48 - 16 * (count % 4));
+        const uint8_t accent = table_->accent[size_t(c)];
+        if (accent == kUncounted || (accent != 0 && accents == NameKey::kAccents)) {
+            counted = false;
+        } else if (accent != 0) {
+            key.accents |= (uint64_t(count) << 8 | accent) << (16 * accents);
+            ++accents;
+        }
         ++count;
         pos = next;
         rank = nextRank;
@@ -281,7 +298,7 @@ NameKey NameKeys::make(QByteArrayView utf8) const
     }
     key.length = static_cast<uint8_t>(count);
     key.whole = pos == end;
-    key.plain = key.whole && plain;
+    key.accentsCounted = key.whole && counted;
     return key;
 }
 

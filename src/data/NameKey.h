@@ -19,12 +19,18 @@ class NameKeyTable;
 struct NameKey
 {
     static constexpr int kLetters = 24;
+    static constexpr int kAccents = 4;
     // The ranks of the first `length` characters, four to a word, the first in the top bits;
     // zero past them.
     std::array<uint64_t, 6> lanes{};
+    // The places and kinds of the accents (or strokes, or the like) on the characters, up to
+    // kAccents of them; 0 for none.
+    uint64_t accents = 0;
     uint8_t length = 0;
-    bool whole = false; // the name ends after them
-    bool plain = false; // whole, and no character of it bears an accent or the like
+    bool whole = false;          // the name ends after them
+    bool accentsCounted = false; // whole, and `accents` holds all of them
+    // Free for the caller (the row of the name), so that a sort moves one small record per name.
+    uint32_t row = 0;
 };
 
 enum class KeyOrder { Less, Greater, Equal, Unknown };
@@ -46,9 +52,10 @@ inline KeyOrder orderByKeys(const NameKey &a, const NameKey &b)
             return KeyOrder::Greater;
         return KeyOrder::Unknown;
     }
-    // The same letters: the same name, as far as a comparison that ignores case goes, unless an
-    // accent tells them apart.
-    return a.plain && b.plain ? KeyOrder::Equal : KeyOrder::Unknown;
+    // The same letters with the same accents: the same name, as far as a comparison that ignores
+    // case goes.
+    return a.accentsCounted && b.accentsCounted && a.accents == b.accents ? KeyOrder::Equal
+                                                                          : KeyOrder::Unknown;
 }
 
 class NameKeys

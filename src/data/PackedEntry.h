@@ -33,6 +33,15 @@ public:
     void setText(Field field, const QString &text);
 
     Contact toContact() const;
+    // Asks the processor to fetch the block ahead of a utf8() call soon: a pass over rows in an
+    // order of their own waits on memory for each block otherwise.
+    void prefetch() const
+    {
+        if (block_) {
+            __builtin_prefetch(block_);
+            __builtin_prefetch(block_ + 64);
+        }
+    }
     bool operator==(const PackedEntry &other) const;
 
 private:
