@@ -73,24 +73,29 @@ private:
     QString second_;
 };
 
-// Whether the row of key a sorts before the row of key b.
+// How the rows of keys a and b compare by name, and of two equal names the earlier row first:
+// the place of each in a stable sort.
 bool before(const std::vector<PackedEntry> &rows, const NameKey &a, const NameKey &b, NameCollator &collator)
 {
+    int order = 0;
     switch (orderByKeys(a, b)) {
     case KeyOrder::Less:
         return true;
     case KeyOrder::Greater:
-    case KeyOrder::Equal:
         return false;
+    case KeyOrder::Equal:
+        break;
     case KeyOrder::Unknown:
+        order = collator.compare(rows[a.row], rows[b.row]);
         break;
     }
-    return collator.compare(rows[a.row], rows[b.row]) < 0;
+    return order != 0 ? order < 0 : a.row < b.row;
 }
 
-// The short keys of the rows begin to end, sorted stably by name. The keys themselves are moved
-// rather than row numbers, so that the sort reads memory in order instead of a key per row at
-// random; a comparison the keys cannot decide asks the collator.
+// The short keys of the rows begin to end, in the order of a stable sort by name. The keys
+// themselves are moved rather than row numbers, so that the sort reads memory in order instead
+// of a key per row at random; a comparison the keys cannot decide asks the collator. As the keys
+// hold their rows, std::sort gives the stable order without the memory a stable sort takes.
 std::vector<NameKey> sortRun(const std::vector<PackedEntry> &rows, size_t begin, size_t end,
                              const QLocale &locale)
 {
@@ -105,8 +110,8 @@ std::vector<NameKey> sortRun(const std::vector<PackedEntry> &rows, size_t begin,
         run.push_back(keys.make(rows[row].utf8(Name)));
         run.back().row = static_cast<uint32_t>(row);
     }
-    std::stable_sort(run.begin(), run.end(),
-                     [&](const NameKey &a, const NameKey &b) { return before(rows, a, b, collator); });
+    std::sort(run.begin(), run.end(),
+              [&](const NameKey &a, const NameKey &b) { return before(rows, a, b, collator); });
     return run;
 }
 
@@ -117,12 +122,9 @@ std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first,
 {
     std::vector<int> order;
     order.reserve(rows.size() - first);
-    auto rowsOf = [&](const std::vector<NameKey> &run) {
-        for (const NameKey &key : run)
-            order.push_back(static_cast<int>(key.row));
-    };
     if (rows.size() - first < kRowsWorthAThread) {
-        rowsOf(sortRun(rows, first, rows.size(), locale));
+        for (const NameKey &key : sortRun(rows, first, rows.size(), locale))
+            order.push_back(static_cast<int>(key.row));
         return order;
     }
     const size_t middle = first + (rows.size() - first) / 2;
@@ -131,11 +133,13 @@ std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first,
     const std::vector<NameKey> lower = sortRun(rows, first, middle, locale);
     const std::vector<NameKey> higher = higherRun.get();
     NameCollator collator(locale);
-    std::vector<NameKey> merged(lower.size() + higher.size());
-    // std::merge takes the first range's row of two equal ones first: the lower rows keep their lead.
-    std::merge(lower.begin(), lower.end(), higher.begin(), higher.end(), merged.begin(),
-               [&](const NameKey &a, const NameKey &b) { return before(rows, a, b, collator); });
-    rowsOf(merged);
+    auto low = lower.begin(), high = higher.begin();
+    while (low != lower.end() && high != higher.end())
+        order.push_back(static_cast<int>((before(rows, *high, *low, collator) ? high++ : low++)->row));
+    for (; low != lower.end(); ++low)
+        order.push_back(static_cast<int>(low->row));
+    for (; high != higher.end(); ++high)
+        order.push_back(static_cast<int>(high->row));
     return order;
 }
 
