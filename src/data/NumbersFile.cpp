@@ -319,11 +319,12 @@ ParsedFile parseNumbersFile(QByteArrayView bytes, LegacyCodePage codePage)
     if (bytes.size() < kBytesWorthAThread)
         return parseLines(begin, end, nullptr, codePage).parsed;
 
-    // Two halves read side by side: the upper from the first record that starts in it, which
-    // counting the lines before it finds, the lower up to there, which it finds by itself.
+    // Two parts read side by side: the upper from the first record that starts in it, which
+    // counting the lines before it finds, the lower up to there, which it finds by itself. The
+    // counting costs about a quarter of the reading, so the lower part is the larger (9/16).
     // Together they must give the entries and missing lines of the plain reading of the whole
     // file, which tst_fastpaths checks on files large enough to come this way.
-    const char *const upperLine = nextLineStart(begin + bytes.size() / 2, end);
+    const char *const upperLine = nextLineStart(begin + bytes.size() / 16 * 9, end);
     auto upper = std::async(std::launch::async, [&]() -> std::optional<ParsedLines> {
         const char *first = upperLine;
         for (size_t skip = (kFieldCount - countLineEnds(begin, upperLine) % kFieldCount) % kFieldCount;
