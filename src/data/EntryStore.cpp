@@ -11,7 +11,6 @@
 #include <cstring>
 #include <future>
 #include <iterator>
-#include <numeric>
 #include <utility>
 
 namespace larkspan {
@@ -26,6 +25,8 @@ constexpr size_t kRowsWorthAThread = 20000;
 // A tail of at most 1/kShortTail of the rows is merged into the sorted rows before it, one binary
 // search each; a longer one makes sorting everything cheaper.
 constexpr size_t kShortTail = 8;
+// How many rows ahead a pass over the rows fetches the block it will read.
+constexpr size_t kFetchAhead = 16;
 // Earlier answers of the search kept for Backspace; a needle is seldom longer.
 constexpr size_t kAnswersKept = 64;
 
@@ -47,7 +48,6 @@ public:
         collator_.setCaseSensitivity(Qt::CaseInsensitive);
     }
 
-    QCollatorSortKey sortKey(const PackedEntry &row) { return collator_.sortKey(decode(row, first_)); }
     int compare(const PackedEntry &a, const PackedEntry &b)
     {
         return collator_.compare(decode(a, first_), decode(b, second_));
@@ -103,10 +103,9 @@ std::vector<NameKey> sortRun(const std::vector<PackedEntry> &rows, size_t begin,
     const NameKeys keys(locale);
     std::vector<NameKey> run;
     run.reserve(end - begin);
-    constexpr size_t kAhead = 16;
     for (size_t row = begin; row < end; ++row) {
-        if (row + kAhead < end)
-            rows[row + kAhead].prefetch();
+        if (row + kFetchAhead < end)
+            rows[row + kFetchAhead].prefetch();
         run.push_back(keys.make(rows[row].utf8(Name)));
         run.back().row = static_cast<uint32_t>(row);
     }
@@ -152,8 +151,8 @@ size_t inOrderUpTo(const std::vector<PackedEntry> &rows, size_t begin, size_t en
     const NameKeys keys(locale);
     NameKey last = keys.make(rows[begin].utf8(Name));
     for (size_t row = begin + 1; row < end; ++row) {
-        if (row + 16 < end)
-            rows[row + 16].prefetch();
+        if (row + kFetchAhead < end)
+            rows[row + kFetchAhead].prefetch();
         const NameKey key = keys.make(rows[row].utf8(Name));
         const KeyOrder order = orderByKeys(last, key);
         if (order == KeyOrder::Greater ||

@@ -36,7 +36,6 @@ namespace {
 // Latin, Greek and Cyrillic: the letters of most names in a phone book, one or two bytes in UTF-8.
 constexpr char32_t kTableEnd = 0x500;
 constexpr char16_t kHighest = 0xFFFF;
-} // namespace
 
 // Set on the rank of a character that a contraction begins with, together with the next one.
 constexpr uint16_t kStartsPair = 0x4000;
@@ -49,6 +48,7 @@ uint32_t pairOf(char32_t first, char32_t second)
 {
     return uint32_t(first) << 16 | uint32_t(second);
 }
+} // namespace
 
 class NameKeyTable
 {
@@ -223,7 +223,7 @@ std::shared_ptr<const NameKeyTable> buildTable(const QLocale &locale)
     return table;
 }
 
-// One table per locale while it stays the same; making one takes about a millisecond.
+// One table per locale while it stays the same; making one takes about 5 ms.
 std::shared_ptr<const NameKeyTable> tableFor(const QLocale &locale)
 {
     static QMutex mutex;
