@@ -12,6 +12,11 @@
 
 #include <QIODevice>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <array>
 #include <bit>
 #include <cstring>
 #include <future>
@@ -26,84 +31,204 @@ constexpr char kLineSeparator[] = "\xE2\x80\xA8"; // U+2028 in UTF-8
 constexpr QByteArrayView kLineSeparatorView(kLineSeparator, 3);
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
-constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+// Sixteen bytes at a time in vector registers (GCC's vector extensions, which every processor
+// Debian builds for has: SSE2, NEON and the like). A comparison gives -1 in each byte that holds.
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+using Marks16 = signed char __attribute__((vector_size(16)));
 
-uint64_t load8(const char *p)
+Bytes16 load16(const char *p)
 {
-    uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
+    Bytes16 bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return bytes;
 }
 
-// Marks the bytes of `word` that are zero (at least the lowest of them exactly; a byte above a
-// zero byte may be marked falsely, which is why only the lowest mark is used for its place).
-uint64_t zeroBytes(uint64_t word)
+// One bit for each byte of `marks` (the first byte in the lowest bit).
+uint64_t bitsOf(Marks16 marks)
 {
-    return (word - kEveryByte) & ~word & kHighBits;
+#if defined(__SSE2__)
+    return static_cast<uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(marks)));
+#else
+    uint64_t bits = 0;
+    for (int i = 0; i < 16; ++i)
+        bits |= uint64_t(marks[i] < 0) << i;
+    return bits;
+#endif
 }
 
-// Marks the CR and LF bytes of `word`.
-uint64_t lineBreakBytes(uint64_t word)
+// The lines of [pos, end), found sixty-four bytes at a time: for each block a mask of its line
+// breaks and one of its bytes above ASCII. A data file is millions of short lines; this way the
+// end of each is a count of zero bits, and whether it needs decoding a test of the other mask,
+// instead of a loop over its bytes. Must split where the plain reading splits: at CR LF, CR, LF.
+class LineScanner
 {
-    return zeroBytes(word ^ (kEveryByte * '\r')) | zeroBytes(word ^ (kEveryByte * '\n'));
-}
+public:
+    LineScanner(const char *pos, const char *end) : pos_(pos), end_(end) { loadBlock(pos); }
 
-// The end of the line that starts at `pos` (its CR or LF, or `end`), eight bytes at a time: a
-// data file is millions of short lines, so a call of memchr per line would cost more than the
-// search. Tells whether the line holds a byte above ASCII, the only lines that need decoding.
-// Must find the ends the plain reading splits at, a CR or LF in any place of a word.
-const char *findLineEnd(const char *pos, const char *end, bool *beyondAscii)
-{
-    uint64_t seen = 0;
-    while (end - pos >= 8) {
-        const uint64_t word = load8(pos);
-        const uint64_t breaks = lineBreakBytes(word);
-        if (breaks) {
-            if constexpr (std::endian::native == std::endian::little) {
-                const int before = std::countr_zero(breaks) / 8;
-                seen |= word & ((uint64_t(1) << (8 * before)) - 1);
-                pos += before;
-                *beyondAscii = (seen & kHighBits) != 0;
-                return pos;
+    const char *position() const { return pos_; }
+    bool atEnd() const { return pos_ >= end_; }
+
+    // The line at the position, without its line break; moves past both. Tells whether the line
+    // holds a byte above ASCII, the only lines that need decoding.
+    QByteArrayView next(bool *beyondAscii)
+    {
+        const char *const start = pos_;
+        uint64_t high = 0;
+        for (;;) {
+            const uint64_t from = ~uint64_t(0) << (pos_ - block_);
+            if (const uint64_t breaks = breaks_ & from) {
+                const int at = std::countr_zero(breaks);
+                high |= high_ & from & ((uint64_t(1) << at) - 1);
+                pos_ = block_ + at;
+                break;
             }
-            break;
+            high |= high_ & from;
+            if (end_ - block_ <= kBlock) {
+                pos_ = end_;
+                break;
+            }
+            loadBlock(block_ + kBlock);
+            pos_ = block_;
         }
-        seen |= word;
-        pos += 8;
+        *beyondAscii = high != 0;
+        const QByteArrayView line(start, pos_ - start);
+        if (pos_ < end_ && *pos_++ == '\r' && pos_ < end_ && *pos_ == '\n')
+            ++pos_;
+        // A CR LF may end at the first byte of the next block.
+        if (pos_ - block_ >= kBlock && pos_ < end_)
+            loadBlock(block_ + kBlock);
+        return line;
     }
-    while (pos < end && *pos != '\r' && *pos != '\n')
-        seen |= static_cast<unsigned char>(*pos++);
-    *beyondAscii = (seen & kHighBits) != 0;
-    return pos;
+
+private:
+    static constexpr qsizetype kBlock = 64;
+
+    void loadBlock(const char *at)
+    {
+        block_ = at;
+        breaks_ = high_ = 0;
+        if (end_ - at >= kBlock) {
+            for (int part = 0; part < 4; ++part) {
+                const Bytes16 bytes = load16(at + 16 * part);
+                breaks_ |= bitsOf((bytes == '\r') | (bytes == '\n')) << (16 * part);
+                high_ |= bitsOf(bytes >= 0x80) << (16 * part);
+            }
+            return;
+        }
+        for (qsizetype i = 0; i < end_ - at; ++i) {
+            breaks_ |= uint64_t(at[i] == '\r' || at[i] == '\n') << i;
+            high_ |= uint64_t(static_cast<unsigned char>(at[i]) >= 0x80) << i;
+        }
+    }
+
+    const char *pos_;
+    const char *const end_;
+    const char *block_ = nullptr; // where the block of the masks starts; pos_ lies in it
+    uint64_t breaks_ = 0;
+    uint64_t high_ = 0;
+};
+
+// What a line with bytes above ASCII holds. UTF-8 is what QByteArrayView::isValidUtf8 accepts:
+// the well-formed sequences of the Unicode standard (no overlong forms, no surrogates, nothing
+// above U+10FFFF). A phone book has hundreds of thousands of such lines, mostly short names, where
+// that function's set-up costs more than the check; this one is a table-driven automaton that
+// takes no branch per byte.
+enum class LineText { Legacy, Utf8, Utf8WithSeparator };
+
+// The automaton's states, each the place of its next state in a row of the table (six bits each).
+enum Utf8State : uint8_t {
+    kComplete,
+    kInvalid,
+    kTail1,
+    kTail2,
+    kTail3,
+    kAfterE0,
+    kAfterED,
+    kAfterF0,
+    kAfterF4
+};
+constexpr int kUtf8States = 9;
+
+constexpr Utf8State utf8Step(int state, unsigned char byte)
+{
+    const bool tail = byte >= 0x80 && byte <= 0xBF;
+    switch (state) {
+    case kComplete:
+        if (byte < 0x80)
+            return kComplete;
+        if (byte >= 0xC2 && byte <= 0xDF)
+            return kTail1;
+        if (byte == 0xE0)
+            return kAfterE0;
+        if (byte == 0xED)
+            return kAfterED;
+        if (byte >= 0xE1 && byte <= 0xEF)
+            return kTail2;
+        if (byte == 0xF0)
+            return kAfterF0;
+        if (byte == 0xF4)
+            return kAfterF4;
+        if (byte >= 0xF1 && byte <= 0xF3)
+            return kTail3;
+        return kInvalid;
+    case kTail1:
+        return tail ? kComplete : kInvalid;
+    case kTail2:
+        return tail ? kTail1 : kInvalid;
+    case kTail3:
+        return tail ? kTail2 : kInvalid;
+    case kAfterE0:
+        return byte >= 0xA0 && byte <= 0xBF ? kTail1 : kInvalid;
+    case kAfterED:
+        return byte >= 0x80 && byte <= 0x9F ? kTail1 : kInvalid;
+    case kAfterF0:
+        return byte >= 0x90 && byte <= 0xBF ? kTail2 : kInvalid;
+    case kAfterF4:
+        return byte >= 0x80 && byte <= 0x8F ? kTail2 : kInvalid;
+    default:
+        return kInvalid;
+    }
 }
 
-bool containsLineSeparator(QByteArrayView text)
+// For each byte, the next state of every state: (row >> 6 * state) & 63 is 6 * next state. The
+// state is kept as the whole row shifted, its low six bits the place: x86 takes a shift's count
+// modulo 64 anyway, so the step is one shift.
+constexpr std::array<uint64_t, 256> kUtf8Table = [] {
+    std::array<uint64_t, 256> table{};
+    for (int byte = 0; byte < 256; ++byte)
+        for (int state = 0; state < kUtf8States; ++state)
+            table[size_t(byte)] |= uint64_t(6 * utf8Step(state, static_cast<unsigned char>(byte)))
+                                   << (6 * state);
+    return table;
+}();
+
+LineText classifyLine(QByteArrayView line)
 {
-    const char *pos = text.data();
-    const char *end = pos + text.size();
-    while (end - pos >= 3) {
-        const void *lead = std::memchr(pos, kLineSeparator[0], static_cast<size_t>(end - pos - 2));
-        if (!lead)
-            return false;
-        pos = static_cast<const char *>(lead);
-        if (pos[1] == kLineSeparator[1] && pos[2] == kLineSeparator[2])
-            return true;
-        ++pos;
+    uint64_t state = 6 * kComplete;
+    bool leadE2 = false; // a U+2028 (E2 80 A8) can only be where an E2 is
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        state = kUtf8Table[byte] >> (state & 63);
+        leadE2 |= byte == 0xE2;
     }
-    return false;
+    if ((state & 63) != 6 * kComplete)
+        return LineText::Legacy;
+    return leadE2 && line.contains(kLineSeparatorView) ? LineText::Utf8WithSeparator : LineText::Utf8;
 }
 
 // Turns a line with bytes above ASCII into the UTF-8 value it stands for, using `scratch` when it
 // must change. (An ASCII line is its own value.)
 QByteArrayView decodeLine(QByteArrayView line, LegacyCodePage codePage, QByteArray &scratch)
 {
-    if (line.isValidUtf8()) {
-        if (!containsLineSeparator(line))
-            return line;
+    switch (classifyLine(line)) {
+    case LineText::Utf8:
+        return line;
+    case LineText::Utf8WithSeparator:
         scratch = line.toByteArray();
         scratch.replace(kLineSeparatorView, "\n");
         return scratch;
+    case LineText::Legacy:
+        break;
     }
     scratch = decodeLegacy(line, codePage).toUtf8();
     return scratch;
@@ -234,23 +359,20 @@ ParsedLines parseLines(const char *pos, const char *end, const char *stopFrom, L
     std::array<QByteArrayView, kFieldCount> fields;
     std::array<QByteArray, kFieldCount> scratch;
     int filled = 0;
-    while (pos < end) {
-        if (filled == 0 && stopFrom && pos >= stopFrom)
+    LineScanner scanner(pos, end);
+    while (!scanner.atEnd()) {
+        if (filled == 0 && stopFrom && scanner.position() >= stopFrom)
             break;
         bool beyondAscii = false;
-        const char *stop = findLineEnd(pos, end, &beyondAscii);
-        const QByteArrayView line(pos, stop - pos);
+        const QByteArrayView line = scanner.next(&beyondAscii);
         fields[static_cast<size_t>(filled)] =
             beyondAscii ? decodeLine(line, codePage, scratch[static_cast<size_t>(filled)]) : line;
-        pos = stop;
-        if (pos < end && *pos++ == '\r' && pos < end && *pos == '\n')
-            ++pos;
         if (++filled == kFieldCount) {
             parsed.entries.emplace_back(fields);
             filled = 0;
         }
     }
-    lines.stoppedAt = pos;
+    lines.stoppedAt = scanner.position();
     if (filled > 0) {
         for (int i = filled; i < kFieldCount; ++i)
             fields[static_cast<size_t>(i)] = {};
@@ -263,43 +385,48 @@ ParsedLines parseLines(const char *pos, const char *end, const char *stopFrom, L
 // The start of the line after the one that `pos` is in (or `end`).
 const char *nextLineStart(const char *pos, const char *end)
 {
+    LineScanner scanner(pos, end);
     bool beyondAscii = false;
-    pos = findLineEnd(pos, end, &beyondAscii);
-    if (pos < end && *pos++ == '\r' && pos < end && *pos == '\n')
-        ++pos;
-    return pos;
+    scanner.next(&beyondAscii);
+    return scanner.position();
 }
 
-// Marks exactly the bytes of `word` equal to `byte`.
-uint64_t bytesEqual(uint64_t word, char byte)
+// The sum of the sixteen bytes of `counts`, each taken as 0 to 255.
+size_t sumBytes(Marks16 counts)
 {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    const uint64_t x = word ^ (kEveryByte * static_cast<unsigned char>(byte));
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-
-// How many bytes of a word `marks` marks (only their high bits set). std::popcount would be a call
-// of libgcc's on the machines that lack the instruction, for every word of the file.
-size_t markedBytes(uint64_t marks)
-{
-    return static_cast<size_t>(((marks >> 7) * kEveryByte) >> 56);
+    uint64_t halves[2];
+    std::memcpy(halves, &counts, sizeof halves);
+    constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFULL;
+    size_t sum = 0;
+    for (const uint64_t half : halves) {
+        const uint64_t pairs = (half & kEvenBytes) + ((half >> 8) & kEvenBytes);
+        sum += static_cast<size_t>((pairs * 0x0001000100010001ULL) >> 48);
+    }
+    return sum;
 }
 
 // The line ends in [pos, end): every CR and every LF, a CR LF pair counting once, as the plain
-// reading counts them, a pair split across two words included.
+// reading counts them. The upper part of a large file cannot start before this count of the lower
+// part is done, so it runs sixteen bytes a step: a byte ends a line if it is a CR, or an LF that
+// does not follow a CR.
 size_t countLineEnds(const char *pos, const char *end)
 {
     size_t ends = 0;
     bool afterCr = false;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; end - pos >= 8; pos += 8) {
-            const uint64_t word = load8(pos);
-            const uint64_t cr = bytesEqual(word, '\r');
-            const uint64_t lf = bytesEqual(word, '\n');
-            const uint64_t pairs = (cr & (lf >> 8)) | (afterCr ? lf & 0x80 : 0);
-            ends += markedBytes(cr) + markedBytes(lf) - markedBytes(pairs);
-            afterCr = (cr >> 63) != 0;
+    if (pos < end) {
+        ends += *pos == '\r' || *pos == '\n';
+        afterCr = *pos++ == '\r';
+    }
+    while (end - pos >= 16) {
+        // Each byte counts the ends in its place, at most one a step: 255 steps cannot overflow it.
+        Marks16 counts{};
+        for (int step = 0; step < 255 && end - pos >= 16; ++step, pos += 16) {
+            const Bytes16 here = load16(pos);
+            const Bytes16 before = load16(pos - 1);
+            counts -= (here == '\r') | ((here == '\n') & ~(before == '\r'));
         }
+        ends += sumBytes(counts);
+        afterCr = pos[-1] == '\r';
     }
     for (; pos < end; ++pos) {
         ends += *pos == '\r' || (*pos == '\n' && !afterCr);
@@ -321,10 +448,10 @@ ParsedFile parseNumbersFile(QByteArrayView bytes, LegacyCodePage codePage)
 
     // Two parts read side by side: the upper from the first record that starts in it, which
     // counting the lines before it finds, the lower up to there, which it finds by itself. The
-    // counting costs about a quarter of the reading, so the lower part is the larger (9/16).
+    // counting costs a twentieth of the reading, so the halves are equal.
     // Together they must give the entries and missing lines of the plain reading of the whole
     // file, which tst_fastpaths checks on files large enough to come this way.
-    const char *const upperLine = nextLineStart(begin + bytes.size() / 16 * 9, end);
+    const char *const upperLine = nextLineStart(begin + bytes.size() / 2, end);
     auto upper = std::async(std::launch::async, [&]() -> std::optional<ParsedLines> {
         const char *first = upperLine;
         for (size_t skip = (kFieldCount - countLineEnds(begin, upperLine) % kFieldCount) % kFieldCount;

@@ -120,6 +120,13 @@ QByteArray randomFileBytes(Random &random, int pieces)
                                               "\xFF",
                                               "\xC0\xAF",
                                               "\xED\xA0\x80",
+                                              "\xED\x9F\xBF",
+                                              "\xE0\x9F\xBF",
+                                              "\xE0\xA0\x80",
+                                              "\xF0\x8F\xBF\xBF",
+                                              "\xF4\x8F\xBF\xBF",
+                                              "\xF4\x90\x80\x80",
+                                              "\xF5\x80\x80\x80",
                                               QByteArray("\0", 1),
                                               "\t"};
     QByteArray bytes;
