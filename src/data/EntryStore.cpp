@@ -115,30 +115,45 @@ std::vector<NameKey> sortRun(const std::vector<PackedEntry> &rows, size_t begin,
 }
 
 // The rows from `first` on, in a stable order by name: two halves sorted side by side on the
-// machine's cores, then merged. Must give exactly the plain order: std::stable_sort of the rows
-// comparing their names with NameCollator (tst_fastpaths holds that version as its oracle).
+// machine's cores, then merged, also side by side: the smaller half of the order from the fronts
+// of the two runs, the larger from their backs. As before() breaks ties by row, no two keys are
+// equal, so the two merges meet exactly. Must give exactly the plain order: std::stable_sort of
+// the rows comparing their names with NameCollator (tst_fastpaths holds that version as its
+// oracle).
 std::vector<int> sortedOrder(const std::vector<PackedEntry> &rows, size_t first, const QLocale &locale)
 {
+    const size_t count = rows.size() - first;
     std::vector<int> order;
-    order.reserve(rows.size() - first);
-    if (rows.size() - first < kRowsWorthAThread) {
+    if (count < kRowsWorthAThread) {
+        order.reserve(count);
         for (const NameKey &key : sortRun(rows, first, rows.size(), locale))
             order.push_back(static_cast<int>(key.row));
         return order;
     }
-    const size_t middle = first + (rows.size() - first) / 2;
+    const size_t middle = first + count / 2;
     auto higherRun =
         std::async(std::launch::async, [&] { return sortRun(rows, middle, rows.size(), locale); });
     const std::vector<NameKey> lower = sortRun(rows, first, middle, locale);
     const std::vector<NameKey> higher = higherRun.get();
+    order.resize(count);
+    const size_t fromFronts = count / 2;
+    auto backs = std::async(std::launch::async, [&] {
+        NameCollator collator(locale);
+        auto low = lower.end(), high = higher.end();
+        for (size_t at = count; at > fromFronts; --at) {
+            const bool takeLow =
+                high == higher.begin() || (low != lower.begin() && before(rows, high[-1], low[-1], collator));
+            order[at - 1] = static_cast<int>((takeLow ? --low : --high)->row);
+        }
+    });
     NameCollator collator(locale);
     auto low = lower.begin(), high = higher.begin();
-    while (low != lower.end() && high != higher.end())
-        order.push_back(static_cast<int>((before(rows, *high, *low, collator) ? high++ : low++)->row));
-    for (; low != lower.end(); ++low)
-        order.push_back(static_cast<int>(low->row));
-    for (; high != higher.end(); ++high)
-        order.push_back(static_cast<int>(high->row));
+    for (size_t at = 0; at < fromFronts; ++at) {
+        const bool takeHigh =
+            low == lower.end() || (high != higher.end() && before(rows, *high, *low, collator));
+        order[at] = static_cast<int>((takeHigh ? high++ : low++)->row);
+    }
+    backs.get();
     return order;
 }
 
