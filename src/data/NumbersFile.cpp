@@ -391,8 +391,8 @@ const char *nextLineStart(const char *pos, const char *end)
     return scanner.position();
 }
 
-// The sum of the sixteen bytes of `counts`, each taken as 0 to 255.
-size_t sumBytes(Marks16 counts)
+// The sum of the sixteen bytes of `counts`.
+size_t sumBytes(Bytes16 counts)
 {
     uint64_t halves[2];
     std::memcpy(halves, &counts, sizeof halves);
@@ -419,11 +419,12 @@ size_t countLineEnds(const char *pos, const char *end)
     }
     while (end - pos >= 16) {
         // Each byte counts the ends in its place, at most one a step: 255 steps cannot overflow it.
-        Marks16 counts{};
+        Bytes16 counts{};
         for (int step = 0; step < 255 && end - pos >= 16; ++step, pos += 16) {
             const Bytes16 here = load16(pos);
             const Bytes16 before = load16(pos - 1);
-            counts -= (here == '\r') | ((here == '\n') & ~(before == '\r'));
+            // A mark is -1 in every byte that holds: as unsigned, subtracting it adds one.
+            counts -= reinterpret_cast<Bytes16>((here == '\r') | ((here == '\n') & ~(before == '\r')));
         }
         ends += sumBytes(counts);
         afterCr = pos[-1] == '\r';
