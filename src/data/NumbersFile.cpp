@@ -11,16 +11,21 @@
 #include "data/NumbersFile.h"
 
 #include <QIODevice>
+#include <QScopeGuard>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <future>
 #include <iterator>
+#include <mutex>
 #include <optional>
 
 namespace larkspan {
@@ -306,12 +311,13 @@ char *writeRecord(char *out, const PackedEntry &entry, QByteArrayView values)
 }
 
 // Encodes the records into a buffer of about `chunkSize` bytes and hands each full buffer to
-// `deliver`, which returns false to stop. A record is never split between two buffers. The
-// buffers joined must be the plain writing of the entries, however the records fall into them.
+// `deliver(buffer, used)`, which returns false to stop; it may swap the buffer for another. A
+// record is never split between two buffers. The buffers joined must be the plain writing of the
+// entries, however the records fall into them.
 template <typename Deliver>
-bool encodeInChunks(const std::vector<PackedEntry> &entries, size_t chunkSize, Deliver &&deliver)
+bool encodeInChunks(const std::vector<PackedEntry> &entries, qsizetype chunkSize, Deliver &&deliver)
 {
-    QByteArray chunk(static_cast<qsizetype>(chunkSize), Qt::Uninitialized);
+    QByteArray chunk(chunkSize, Qt::Uninitialized);
     char *out = chunk.data();
     // A reader takes a U+FEFF at the very start of the file for a byte-order mark and drops it, so
     // a first name that starts with one gets a real mark in front to keep it.
@@ -321,23 +327,92 @@ bool encodeInChunks(const std::vector<PackedEntry> &entries, size_t chunkSize, D
     }
     for (const PackedEntry &entry : entries) {
         const QByteArrayView values = allValues(entry);
-        const size_t bound = recordBound(values);
-        const size_t used = static_cast<size_t>(out - chunk.data());
-        if (used + bound > static_cast<size_t>(chunk.size())) {
-            if (used > 0 && !deliver(QByteArrayView(chunk.data(), static_cast<qsizetype>(used))))
+        const auto bound = static_cast<qsizetype>(recordBound(values));
+        const qsizetype used = out - chunk.data();
+        if (used + bound > chunk.size()) {
+            if (used > 0 && !deliver(chunk, used))
                 return false;
-            if (bound > static_cast<size_t>(chunk.size()))
-                chunk.resize(static_cast<qsizetype>(bound));
+            if (chunk.size() < std::max(bound, chunkSize))
+                chunk.resize(std::max(bound, chunkSize));
             out = chunk.data();
         }
         out = writeRecord(out, entry, values);
     }
-    const size_t used = static_cast<size_t>(out - chunk.data());
-    return used == 0 || deliver(QByteArrayView(chunk.data(), static_cast<qsizetype>(used)));
+    const qsizetype used = out - chunk.data();
+    return used == 0 || deliver(chunk, used);
 }
+
+// The chunks of a save, from the thread that encodes them to the one that writes them, in order:
+// encoding takes longer than handing the bytes to the system, and a million entries take 300 MB.
+// At most kChunksInFlight wait at a time; their buffers go back and forth instead of being made.
+class ChunkPipe
+{
+public:
+    // The encoder's side: passes on the first `used` bytes of `chunk` and gets an empty buffer in
+    // its place. False once the writer has given up.
+    bool pass(QByteArray &chunk, qsizetype used)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopped_ || full_.size() < kChunksInFlight; });
+        if (stopped_)
+            return false;
+        full_.push_back({std::move(chunk), used});
+        chunk = spare_.empty() ? QByteArray() : std::exchange(spare_.back(), {});
+        if (!spare_.empty())
+            spare_.pop_back();
+        changed_.notify_all();
+        return true;
+    }
+    // Every chunk is passed, or the encoder failed.
+    void finish()
+    {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        changed_.notify_all();
+    }
+
+    // The writer's side: the next chunk in `chunk` (after giving back the one it held), or false
+    // when there are no more.
+    bool next(QByteArray &chunk, qsizetype &used)
+    {
+        std::unique_lock lock(mutex_);
+        if (!chunk.isNull())
+            spare_.push_back(std::exchange(chunk, {}));
+        changed_.wait(lock, [&] { return finished_ || !full_.empty(); });
+        if (full_.empty())
+            return false;
+        chunk = std::move(full_.front().bytes);
+        used = full_.front().used;
+        full_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+    // The writer failed: the encoder is to stop.
+    void stop()
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    static constexpr size_t kChunksInFlight = 3;
+    struct Chunk
+    {
+        QByteArray bytes;
+        qsizetype used;
+    };
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Chunk> full_;
+    std::vector<QByteArray> spare_;
+    bool finished_ = false;
+    bool stopped_ = false;
+};
 
 // Below this size a second thread costs more than it saves.
 constexpr qsizetype kBytesWorthAThread = 1 << 20;
+constexpr size_t kEntriesWorthAThread = 10000;
 
 struct ParsedLines
 {
@@ -483,15 +558,35 @@ ParsedFile parseNumbersFile(QByteArrayView bytes, LegacyCodePage codePage)
 
 bool writeEntries(QIODevice &device, const std::vector<PackedEntry> &entries, QString *error)
 {
-    return encodeInChunks(entries, size_t(1) << 20, [&](QByteArrayView chunk) {
-        const qint64 written = device.write(chunk.data(), chunk.size());
-        if (written == chunk.size())
+    constexpr qsizetype kChunk = 1 << 20;
+    auto write = [&](const QByteArray &chunk, qsizetype used) {
+        const qint64 written = device.write(chunk.constData(), used);
+        if (written == used)
             return true;
         if (error)
             *error = written < 0 ? device.errorString()
                                  : QStringLiteral("The file could not be written completely");
         return false;
+    };
+    if (entries.size() < kEntriesWorthAThread)
+        return encodeInChunks(entries, kChunk, write);
+
+    ChunkPipe pipe;
+    auto encoder = std::async(std::launch::async, [&] {
+        // The writer waits for finish(), whatever happens here.
+        const auto finished = qScopeGuard([&] { pipe.finish(); });
+        encodeInChunks(entries, kChunk,
+                       [&](QByteArray &chunk, qsizetype used) { return pipe.pass(chunk, used); });
     });
+    bool ok = true;
+    QByteArray chunk;
+    qsizetype used = 0;
+    while (ok && pipe.next(chunk, used))
+        ok = write(chunk, used);
+    if (!ok)
+        pipe.stop();
+    encoder.get(); // rethrows what the encoding threw
+    return ok;
 }
 
 QByteArray encodeEntries(const std::vector<PackedEntry> &entries)
@@ -501,8 +596,8 @@ QByteArray encodeEntries(const std::vector<PackedEntry> &entries)
         size += static_cast<size_t>(allValues(entry).size()) + 2 * kFieldCount;
     QByteArray out;
     out.reserve(static_cast<qsizetype>(size));
-    encodeInChunks(entries, size_t(1) << 20, [&](QByteArrayView chunk) {
-        out.append(chunk);
+    encodeInChunks(entries, 1 << 20, [&](const QByteArray &chunk, qsizetype used) {
+        out.append(chunk.constData(), used);
         return true;
     });
     return out;

@@ -379,6 +379,33 @@ void TestFastPaths::write_isTheEncodingInChunksLargerThanTheBuffer()
     QVERIFY(buffer.data() == expected);
     QVERIFY(encodeEntries(entries) == expected);
     QCOMPARE(parseNumbersFile(expected, LegacyCodePage::Windows1252).entries.size(), entries.size());
+
+    // A device that fills up: the save stops there with the device's reason, and the thread that
+    // encodes ahead (several chunks, here dozens) stops too.
+    std::vector<PackedEntry> many;
+    for (int copy = 0; copy < 4; ++copy)
+        many.insert(many.end(), entries.begin(), entries.end());
+    struct FullDevice : QIODevice
+    {
+        qint64 room = 0;
+        qint64 readData(char *, qint64) override { return -1; }
+        qint64 writeData(const char *, qint64 size) override
+        {
+            if (size > room) {
+                setErrorString(QStringLiteral("No space left on device"));
+                return -1;
+            }
+            room -= size;
+            return size;
+        }
+    };
+    for (const qint64 room : {qint64(0), expected.size() * 2, expected.size() * 4 - 1}) {
+        FullDevice full;
+        full.room = room;
+        QVERIFY(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QVERIFY(!writeEntries(full, many, &error));
+        QCOMPARE(error, QStringLiteral("No space left on device"));
+    }
 }
 
 void TestFastPaths::sort_givesThePlainStableOrder_data()
