@@ -19,15 +19,23 @@
 #include "data/NameKey.h"
 
 #include <QCollator>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QString>
+#include <QSysInfo>
 
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uset.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace larkspan {
@@ -157,14 +165,19 @@ void numberAccents(const UCollator *primary, NameKeyTable &table)
     }
 }
 
+// The name ICU knows the locale by, as QCollator gives it.
+QByteArray icuName(const QLocale &locale)
+{
+    return locale.bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toLatin1();
+}
+
 std::shared_ptr<const NameKeyTable> buildTable(const QLocale &locale)
 {
     auto table = std::make_shared<NameKeyTable>();
     std::array<uint16_t, kTableEnd> &rank = table->rank;
     // The collator QCollator opens for the locale, compared at the first level only.
-    const QByteArray name = locale.bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toLatin1();
     UErrorCode status = U_ZERO_ERROR;
-    Collator collator{ucol_open(name.constData(), &status)};
+    Collator collator{ucol_open(icuName(locale).constData(), &status)};
     ucol_setAttribute(collator.handle, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
     ucol_setAttribute(collator.handle, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
     ucol_setAttribute(collator.handle, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
@@ -223,7 +236,109 @@ std::shared_ptr<const NameKeyTable> buildTable(const QLocale &locale)
     return table;
 }
 
-// One table per locale while it stays the same; making one takes about 5 ms.
+// Making a table takes 5 ms (20 ms for Japanese), most of it in ICU's list of every contraction,
+// and it is made at every start, beside the reading of the file: the table is kept in the user's
+// cache folder, with what it was made from, and read from there while that stays the same. A file
+// that is not whole or does not match is made again; one that cannot be written is not kept.
+namespace tablecache {
+
+constexpr char kMagic[8] = {'L', 'K', 'N', 'K', 'E', 'Y', 'S', '1'};
+constexpr qsizetype kDigest = 20; // SHA-1, against a file cut short or damaged
+constexpr qsizetype kMaxPairs = 1 << 16;
+
+QString path(const QLocale &locale)
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty())
+        return {};
+    return cache + QStringLiteral("/larkspan-cardindex/name-keys-") + locale.bcp47Name() +
+           QStringLiteral(".bin");
+}
+
+// What the table depends on: the collator's data and version, ICU's and Qt's versions (QCollator
+// checks it), and how this machine lays the numbers out.
+QByteArray madeFrom(const QLocale &locale)
+{
+    const QByteArray name = icuName(locale);
+    UErrorCode status = U_ZERO_ERROR;
+    Collator collator{ucol_open(name.constData(), &status)};
+    if (U_FAILURE(status))
+        return {};
+    UVersionInfo version;
+    ucol_getVersion(collator.handle, version);
+    char text[U_MAX_VERSION_STRING_LENGTH];
+    u_versionToString(version, text);
+    return name + " collator " + text + " icu " U_ICU_VERSION " qt " + qVersion() + ' ' +
+           QSysInfo::buildAbi().toLatin1() + " table " + QByteArray::number(int(kTableEnd));
+}
+
+QByteArray payload(const NameKeyTable &table)
+{
+    QByteArray out;
+    out.append(reinterpret_cast<const char *>(table.rank.data()), sizeof table.rank);
+    out.append(reinterpret_cast<const char *>(table.accent.data()), sizeof table.accent);
+    out.append(reinterpret_cast<const char *>(table.pairs.data()),
+               qsizetype(table.pairs.size() * sizeof(uint32_t)));
+    return out;
+}
+
+std::shared_ptr<const NameKeyTable> read(const QString &file, const QByteArray &source)
+{
+    QFile in(file);
+    if (source.isEmpty() || !in.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QByteArray bytes = in.read(64 * 1024);
+    const QByteArray head = QByteArray(kMagic, sizeof kMagic) + source + '\n';
+    constexpr qsizetype kFixed = sizeof(NameKeyTable::rank) + sizeof(NameKeyTable::accent);
+    if (!bytes.startsWith(head) || bytes.size() < head.size() + kFixed + kDigest)
+        return nullptr;
+    const QByteArrayView body = QByteArrayView(bytes).sliced(head.size()).chopped(kDigest);
+    if ((body.size() - kFixed) % qsizetype(sizeof(uint32_t)) != 0 ||
+        (body.size() - kFixed) / qsizetype(sizeof(uint32_t)) > kMaxPairs ||
+        QCryptographicHash::hash(QByteArrayView(bytes).chopped(kDigest), QCryptographicHash::Sha1) !=
+            QByteArrayView(bytes).last(kDigest))
+        return nullptr;
+    auto table = std::make_shared<NameKeyTable>();
+    std::memcpy(table->rank.data(), body.data(), sizeof table->rank);
+    std::memcpy(table->accent.data(), body.data() + sizeof table->rank, sizeof table->accent);
+    table->pairs.resize(size_t(body.size() - kFixed) / sizeof(uint32_t));
+    std::memcpy(table->pairs.data(), body.data() + kFixed, table->pairs.size() * sizeof(uint32_t));
+    // A rank past the table's characters would be no place in any order.
+    for (uint16_t &rank : table->rank)
+        if ((rank & ~kStartsPair) > kTableEnd)
+            return nullptr;
+    if (!std::is_sorted(table->pairs.begin(), table->pairs.end()))
+        return nullptr;
+    return table;
+}
+
+void write(const QString &file, const QByteArray &source, const NameKeyTable &table)
+{
+    if (source.isEmpty() || !QDir().mkpath(QFileInfo(file).path()))
+        return;
+    QByteArray bytes = QByteArray(kMagic, sizeof kMagic) + source + '\n' + payload(table);
+    bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    QSaveFile out(file); // a cache: a file left unsynced is found out by its digest
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
+        out.commit();
+}
+
+} // namespace tablecache
+
+std::shared_ptr<const NameKeyTable> cachedOrBuilt(const QLocale &locale)
+{
+    const QString file = tablecache::path(locale);
+    const QByteArray source = file.isEmpty() ? QByteArray() : tablecache::madeFrom(locale);
+    if (auto cached = tablecache::read(file, source))
+        return cached;
+    auto built = buildTable(locale);
+    // A table without ranks is what a failure gives: it is made again next time.
+    if (std::any_of(built->rank.begin(), built->rank.end(), [](uint16_t rank) { return rank != 0; }))
+        tablecache::write(file, source, *built);
+    return built;
+}
+
+// One table per locale while it stays the same.
 std::shared_ptr<const NameKeyTable> tableFor(const QLocale &locale)
 {
     static QMutex mutex;
@@ -232,7 +347,7 @@ std::shared_ptr<const NameKeyTable> tableFor(const QLocale &locale)
     const QString name = locale.bcp47Name();
     QMutexLocker lock(&mutex);
     if (!last || name != lastLocale) {
-        last = buildTable(locale);
+        last = cachedOrBuilt(locale);
         lastLocale = name;
     }
     return last;

@@ -10,6 +10,8 @@
 
 #include <QBuffer>
 #include <QCollator>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -262,6 +264,8 @@ private slots:
     void sort_givesThePlainStableOrder();
     void sortKeys_agreeWithTheCollator_data();
     void sortKeys_agreeWithTheCollator();
+    void sortKeys_comeBackFromTheirCache_data();
+    void sortKeys_comeBackFromTheirCache();
 
     void findName_givesThePlainFirstMatch();
     void findName_seesRenamedRows();
@@ -519,6 +523,84 @@ void TestFastPaths::sortKeys_agreeWithTheCollator()
     }
     QCOMPARE(sortedPhones(ordered), plainSortedPhones(ordered, language));
     QLocale::setDefault(QLocale::c());
+}
+
+void TestFastPaths::sortKeys_comeBackFromTheirCache_data()
+{
+    QTest::addColumn<int>("damage");
+    QTest::newRow("whole") << 0;
+    QTest::newRow("a byte changed") << 1;
+    QTest::newRow("cut short") << 2;
+    QTest::newRow("made from another collator") << 3;
+    QTest::newRow("whole, holding the Danish table") << 4;
+}
+
+// The table behind the keys is kept in the cache folder. What comes back from there gives the
+// keys a table made anew gives; a file that is damaged, or was made from something else, is made
+// again.
+void TestFastPaths::sortKeys_comeBackFromTheirCache()
+{
+    QFETCH(int, damage);
+    QTemporaryDir cache;
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CACHE_HOME", oldCache); });
+    const QLocale swedish(QLocale::Swedish, QLocale::Sweden);
+    Random random(11);
+    QList<QByteArray> names;
+    for (int i = 0; i < 400; ++i)
+        names << collationName(random).toUtf8();
+    auto keysOf = [&] {
+        NameKeys{
+            QLocale(QLocale::Danish, QLocale::Denmark)}; // so that the Swedish table is made or read again
+        const NameKeys keys(swedish);
+        QStringList described;
+        for (const QByteArray &name : names) {
+            const NameKey key = keys.make(name);
+            QString text;
+            for (const uint64_t lane : key.lanes)
+                text += QString::number(lane, 16) + QLatin1Char(' ');
+            described << text + QStringLiteral("%1 %2 %3 %4")
+                                    .arg(key.accents, 0, 16)
+                                    .arg(key.length)
+                                    .arg(key.whole)
+                                    .arg(key.accentsCounted);
+        }
+        return described;
+    };
+
+    const QStringList made = keysOf();
+    const QDir folder(cache.path() + QStringLiteral("/larkspan-cardindex"));
+    const QStringList files = folder.entryList({QStringLiteral("*sv*")}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile file(folder.filePath(files[0]));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    QByteArray damaged = whole;
+    if (damage == 1) {
+        damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 1);
+    } else if (damage == 2) {
+        damaged.chop(7);
+    } else if (damage == 3) {
+        damaged = damaged.replace("icu ", "icu 9").chopped(20);
+        damaged += QCryptographicHash::hash(damaged, QCryptographicHash::Sha1);
+    } else if (damage == 4) {
+        QFile danish(folder.filePath(folder.entryList({QStringLiteral("*da*")}, QDir::Files).value(0)));
+        QVERIFY(danish.open(QIODevice::ReadOnly));
+        const QByteArray other = danish.readAll();
+        damaged = whole.first(whole.indexOf('\n') + 1) + other.sliced(other.indexOf('\n') + 1).chopped(20);
+        damaged += QCryptographicHash::hash(damaged, QCryptographicHash::Sha1);
+    }
+    QVERIFY(file.resize(0) && file.write(damaged) == damaged.size());
+    file.close();
+
+    if (damage == 4) { // a whole file is read, not made again
+        QVERIFY(keysOf() != made);
+        return;
+    }
+    QCOMPARE(keysOf(), made);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), whole);
 }
 
 void TestFastPaths::findName_givesThePlainFirstMatch()
