@@ -244,7 +244,8 @@ namespace tablecache {
 
 constexpr char kMagic[8] = {'L', 'K', 'N', 'K', 'E', 'Y', 'S', '1'};
 constexpr qsizetype kDigest = 20; // SHA-1, against a file cut short or damaged
-constexpr qsizetype kMaxPairs = 1 << 16;
+// A few hundred in the languages that have most; the file is read up to 64 KB.
+constexpr qsizetype kMaxPairs = 1 << 13;
 
 QString path(const QLocale &locale)
 {
