@@ -273,6 +273,12 @@ QByteArray madeFrom(const QLocale &locale)
            QSysInfo::buildAbi().toLatin1() + " table " + QByteArray::number(int(kTableEnd));
 }
 
+// The start of the file: what it is, and what its table was made from.
+QByteArray header(const QByteArray &source)
+{
+    return QByteArray(kMagic, sizeof kMagic) + source + '\n';
+}
+
 QByteArray payload(const NameKeyTable &table)
 {
     QByteArray out;
@@ -289,7 +295,7 @@ std::shared_ptr<const NameKeyTable> read(const QString &file, const QByteArray &
     if (source.isEmpty() || !in.open(QIODevice::ReadOnly))
         return nullptr;
     const QByteArray bytes = in.read(64 * 1024);
-    const QByteArray head = QByteArray(kMagic, sizeof kMagic) + source + '\n';
+    const QByteArray head = header(source);
     constexpr qsizetype kFixed = sizeof(NameKeyTable::rank) + sizeof(NameKeyTable::accent);
     if (!bytes.startsWith(head) || bytes.size() < head.size() + kFixed + kDigest)
         return nullptr;
@@ -305,7 +311,7 @@ std::shared_ptr<const NameKeyTable> read(const QString &file, const QByteArray &
     table->pairs.resize(size_t(body.size() - kFixed) / sizeof(uint32_t));
     std::memcpy(table->pairs.data(), body.data() + kFixed, table->pairs.size() * sizeof(uint32_t));
     // A rank past the table's characters would be no place in any order.
-    for (uint16_t &rank : table->rank)
+    for (const uint16_t rank : table->rank)
         if ((rank & ~kStartsPair) > kTableEnd)
             return nullptr;
     if (!std::is_sorted(table->pairs.begin(), table->pairs.end()))
@@ -317,7 +323,7 @@ void write(const QString &file, const QByteArray &source, const NameKeyTable &ta
 {
     if (source.isEmpty() || !QDir().mkpath(QFileInfo(file).path()))
         return;
-    QByteArray bytes = QByteArray(kMagic, sizeof kMagic) + source + '\n' + payload(table);
+    QByteArray bytes = header(source) + payload(table);
     bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
     QSaveFile out(file); // a cache: a file left unsynced is found out by its digest
     if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
